@@ -1,0 +1,20 @@
+/* What the tray shell offers the dialogs, and what the dialogs offer the shell. */
+#ifndef QUORVEL_APP_H
+#define QUORVEL_APP_H
+
+#include <windows.h>
+
+#include <cstdint>
+
+/* The module every icon, menu and dialog template is loaded from. */
+extern HINSTANCE app_instance;
+
+/* Tray shell (app/tray.cpp). */
+int ReceiveOrder(int32_t id);
+int RefreshTrayIcon();
+
+/* Dialogs (dialogs/status.cpp, dialogs/about.cpp). */
+int OpenStatusDialog(HWND owner);
+int OpenAboutDialog(HWND owner);
+
+#endif

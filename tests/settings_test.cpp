@@ -1,0 +1,295 @@
+// The settings file through the platform's own initialisation-file functions, each
+// test in a fresh directory of its own.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "model/craft.h"
+#include "settings/settings.h"
+
+namespace {
+
+std::string ReadAll(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void WriteAll(const std::string &path, const std::string &text)
+{
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+std::vector<std::string> NonBlankLines(const std::string &text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (!line.empty())
+            lines.push_back(line);
+    }
+    return lines;
+}
+
+// Runs each test in a new empty current directory, with the records as at process start.
+class SettingsFile : public ::testing::Test {
+protected:
+    std::string dir, ini;
+    char previous[MAX_PATH] = {};
+
+    void SetUp() override
+    {
+        GetCurrentDirectoryA(sizeof previous, previous);
+        char temp[MAX_PATH];
+        GetTempPathA(sizeof temp, temp);
+        static int serial;
+        dir = std::string(temp) + "qv_settings_" + std::to_string(GetCurrentProcessId()) + "_"
+            + std::to_string(++serial);
+        CreateDirectoryA(dir.c_str(), nullptr);
+        ASSERT_TRUE(SetCurrentDirectoryA(dir.c_str()));
+        ini = dir + "\\Quorvel.ini";
+        ResetRecords();
+    }
+
+    void TearDown() override
+    {
+        SetCurrentDirectoryA(previous);
+        DeleteFileA(ini.c_str());
+        RemoveDirectoryA(dir.c_str());
+    }
+
+    static void ResetRecords()
+    {
+        for (CraftTimer &craft : crafts) {
+            craft.available = 0;
+            craft.skill.store(0.0);
+            craft.next_time = 0;
+            craft.alerted = 1;
+        }
+        StatusPosition = {};
+    }
+
+    double LoadSkillFrom(const char *text)
+    {
+        WriteAll(ini, std::string("[SMITH]\r\nSKILL=") + text + "\r\n");
+        ResetRecords();
+        LoadSettings();
+        return crafts[0].skill.load();
+    }
+};
+
+TEST_F(SettingsFile, NoFileStartsOnDefaultsAndSaveWritesTheWholeLayout)
+{
+    EXPECT_EQ(LoadSettings(), 0);
+    for (const CraftTimer &craft : crafts) {
+        EXPECT_EQ(craft.skill.load(), 50.0);
+        EXPECT_EQ(craft.available, 0);
+        EXPECT_EQ(craft.next_time, 0);
+        EXPECT_EQ(craft.alerted, 0);
+    }
+    EXPECT_EQ(StatusPosition.x, 0);
+    EXPECT_EQ(StatusPosition.y, 0);
+
+    crafts[0].available = 1;
+    crafts[0].next_time = 1800003600;
+    crafts[1].skill.store(69.89999999999986);
+    StatusPosition = { -1200, 45 };
+    EXPECT_EQ(SaveSettings(), 1);
+    const std::vector<std::string> expected = {
+        "[SYSTEM]", "VERSION=1",
+        "[STATUS]", "X=-1200", "Y=45",
+        "[SMITH]", "AVAILABLE=1", "SKILL=50.0", "NEXT=1800003600",
+        "[TAILOR]", "AVAILABLE=0", "SKILL=69.9", "NEXT=0",
+    };
+    EXPECT_EQ(NonBlankLines(ReadAll(ini)), expected);
+
+    ResetRecords();
+    EXPECT_EQ(LoadSettings(), 1);
+    EXPECT_EQ(crafts[1].skill.load(), 69.9);
+    EXPECT_EQ(crafts[0].next_time, 1800003600);
+    EXPECT_EQ(StatusPosition.x, -1200);
+    EXPECT_EQ(StatusPosition.y, 45);
+}
+
+TEST_F(SettingsFile, EmptyFileReadsAsTheReadersDefaults)
+{
+    WriteAll(ini, "");
+    EXPECT_EQ(LoadSettings(), 1);
+    for (const CraftTimer &craft : crafts) {
+        EXPECT_EQ(craft.skill.load(), 50.0);
+        EXPECT_EQ(craft.available, 0);
+        EXPECT_EQ(craft.next_time, 0);
+        EXPECT_EQ(craft.alerted, 0);
+    }
+}
+
+TEST_F(SettingsFile, SkillTextsAreParsedAndClampedIntoRange)
+{
+    const struct { const char *text; double skill; } cases[] = {
+        { "150", 120.0 },   { "-3", 0.0 },        { "abc", 0.0 },     { "69.95", 69.95 },
+        { "nan", 0.0 },     { "-nan", 0.0 },      { "inf", 120.0 },   { "-inf", 0.0 },
+        { "1e999", 120.0 }, { "  42.5", 42.5 },   { "77.7xyz", 77.7 }, { "", 0.0 },
+        { "0.0000000000000000001", 0.0 },
+        { "1234567890123456789012", 120.0 },
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(LoadSkillFrom(c.text), c.skill) << "SKILL=" << c.text;
+}
+
+TEST_F(SettingsFile, MissingSkillKeyLoadsAsFifty)
+{
+    WriteAll(ini, "[SMITH]\r\nAVAILABLE=1\r\n");
+    LoadSettings();
+    EXPECT_EQ(crafts[0].skill.load(), 50.0);
+    EXPECT_EQ(crafts[1].skill.load(), 50.0);
+}
+
+TEST_F(SettingsFile, SkillOf6995StaysUnroundedAndIsWrittenAs70)
+{
+    EXPECT_EQ(LoadSkillFrom("69.95"), 69.95);
+    EXPECT_EQ(WaitForSkill(crafts[0].skill.load()), 21600);
+    SaveSettings();
+    EXPECT_NE(ReadAll(ini).find("SKILL=70.0"), std::string::npos);
+}
+
+TEST_F(SettingsFile, IntegersAreKeptAsReadAndWrittenBack)
+{
+    WriteAll(ini, "[SMITH]\nAVAILABLE=5\nNEXT=-77\n[TAILOR]\nAVAILABLE=junk\nNEXT=12abc\n"
+                  "[STATUS]\nX=-300\nY=+20\n");
+    LoadSettings();
+    EXPECT_EQ(crafts[0].available, 5);
+    EXPECT_EQ(crafts[0].next_time, -77);
+    EXPECT_EQ(crafts[1].available, 0);
+    EXPECT_EQ(crafts[1].next_time, 12);
+    EXPECT_EQ(StatusPosition.x, -300);
+    EXPECT_EQ(StatusPosition.y, 20);
+    EXPECT_EQ(crafts[0].alerted, 0);
+    EXPECT_EQ(crafts[1].alerted, 0);
+    SaveSettings();
+    const std::string text = ReadAll(ini);
+    EXPECT_NE(text.find("AVAILABLE=5"), std::string::npos);
+    EXPECT_NE(text.find("NEXT=-77"), std::string::npos);
+}
+
+TEST_F(SettingsFile, SaveKeepsWhatItDoesNotOwn)
+{
+    WriteAll(ini, "; the player's own note\r\n[EXTRA]\r\nKEY=value\r\n[SMITH]\r\nCOLOR=blue\r\n"
+                  "SKILL=80.0\r\n");
+    LoadSettings();
+    crafts[0].available = 1;
+    SaveSettings();
+    const std::string text = ReadAll(ini);
+    EXPECT_NE(text.find("; the player's own note"), std::string::npos);
+    EXPECT_NE(text.find("[EXTRA]"), std::string::npos);
+    EXPECT_NE(text.find("KEY=value"), std::string::npos);
+    EXPECT_NE(text.find("COLOR=blue"), std::string::npos);
+    EXPECT_NE(text.find("SKILL=80.0"), std::string::npos);
+    EXPECT_NE(text.find("[TAILOR]"), std::string::npos);
+}
+
+TEST_F(SettingsFile, AFileInAnotherDirectoryIsNotFound)
+{
+    CreateDirectoryA((dir + "\\other").c_str(), nullptr);
+    WriteAll(dir + "\\other\\Quorvel.ini", "[SMITH]\r\nSKILL=99.0\r\nAVAILABLE=1\r\n");
+    EXPECT_EQ(LoadSettings(), 0);
+    EXPECT_EQ(crafts[0].skill.load(), 50.0);
+    SaveSettings();
+    EXPECT_NE(ReadAll(ini).find("[SMITH]"), std::string::npos);
+    EXPECT_NE(ReadAll(dir + "\\other\\Quorvel.ini").find("SKILL=99.0"), std::string::npos);
+    DeleteFileA((dir + "\\other\\Quorvel.ini").c_str());
+    RemoveDirectoryA((dir + "\\other").c_str());
+}
+
+TEST_F(SettingsFile, ADirectoryTooLongForTheNameIsNeitherReadNorWritten)
+{
+    // 250 characters of directory leave no room for "\Quorvel.ini" within 260.
+    std::string deep = dir;
+    std::vector<std::string> made;
+    while (deep.size() < 250) {
+        deep += "\\" + std::string(std::min<size_t>(60, 250 - deep.size() - 1), 'd');
+        ASSERT_TRUE(CreateDirectoryA(deep.c_str(), nullptr)) << deep;
+        made.push_back(deep);
+    }
+    ASSERT_EQ(deep.size(), 250u);
+    ASSERT_TRUE(SetCurrentDirectoryA(deep.c_str()));
+    char path[SETTINGS_PATH_MAX + 4];
+    EXPECT_EQ(SettingsPath(path, sizeof path), 0);
+    crafts[0].skill.store(33.0);
+    EXPECT_EQ(LoadSettings(), 0);
+    EXPECT_EQ(crafts[0].skill.load(), 50.0);
+    crafts[0].next_time = 1234;
+    EXPECT_EQ(SaveSettings(), 0);
+    EXPECT_EQ(crafts[0].next_time, 1234);
+    EXPECT_EQ(GetFileAttributesA((deep + "\\Quorvel.ini").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(GetFileAttributesA((deep.substr(0, 248) + "\\Quorvel.ini").c_str()),
+              INVALID_FILE_ATTRIBUTES);
+    SetCurrentDirectoryA(dir.c_str());
+    for (auto it = made.rbegin(); it != made.rend(); ++it)
+        RemoveDirectoryA(it->c_str());
+}
+
+TEST_F(SettingsFile, AFileOpenInAnotherProgramWithSharingIsStillRead)
+{
+    WriteAll(ini, "[SMITH]\r\nSKILL=88.8\r\nAVAILABLE=1\r\n");
+    HANDLE held = CreateFileA(ini.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(LoadSettings(), 1);
+    CloseHandle(held);
+    EXPECT_EQ(crafts[0].skill.load(), 88.8);
+    EXPECT_EQ(crafts[0].available, 1);
+}
+
+TEST_F(SettingsFile, AFileHeldAtStartUpIsNeverOverwrittenWithDefaults)
+{
+    const std::string stored = "[SMITH]\r\nSKILL=88.8\r\nAVAILABLE=1\r\nNEXT=1800000000\r\n"
+                               "[TAILOR]\r\nSKILL=12.3\r\nNEXT=1900000000\r\n";
+    WriteAll(ini, stored);
+    HANDLE held = CreateFileA(ini.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(LoadSettings(), 0);
+    EXPECT_EQ(crafts[0].skill.load(), 50.0);
+    crafts[0].next_time = 1850000000;  // an order received meanwhile
+    EXPECT_EQ(SaveSettings(), 0);
+    CloseHandle(held);
+    EXPECT_EQ(ReadAll(ini), stored);
+
+    // Once the file can be read, the stored record comes back before anything is written,
+    // and the order received meanwhile is kept.
+    EXPECT_EQ(SaveSettings(), 1);
+    EXPECT_EQ(crafts[0].skill.load(), 88.8);
+    EXPECT_EQ(crafts[0].available, 1);
+    EXPECT_EQ(crafts[0].next_time, 1850000000);
+    EXPECT_EQ(crafts[1].skill.load(), 12.3);
+    EXPECT_EQ(crafts[1].next_time, 1900000000);
+    const std::string text = ReadAll(ini);
+    EXPECT_NE(text.find("SKILL=88.8"), std::string::npos);
+    EXPECT_NE(text.find("NEXT=1850000000"), std::string::npos);
+}
+
+TEST_F(SettingsFile, ASaveThatFailsKeepsTheStateForTheNextSave)
+{
+    LoadSettings();
+    crafts[1].skill.store(77.7);
+    SaveSettings();
+    HANDLE held = CreateFileA(ini.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    crafts[1].skill.store(88.8);
+    EXPECT_EQ(SaveSettings(), 0);
+    CloseHandle(held);
+    EXPECT_NE(ReadAll(ini).find("SKILL=77.7"), std::string::npos);
+    EXPECT_EQ(crafts[1].skill.load(), 88.8);
+    EXPECT_EQ(SaveSettings(), 1);
+    EXPECT_NE(ReadAll(ini).find("SKILL=88.8"), std::string::npos);
+}
+
+}  // namespace
