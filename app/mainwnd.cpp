@@ -1,0 +1,147 @@
+/* The hidden main window: it exists only to receive tray notifications, menu commands
+   and timer ticks, and its destruction ends the program. */
+#include <windows.h>
+
+#include "app/tray.h"
+#include "model/craft.h"
+#include "res/resource.h"
+#include "settings/settings.h"
+
+HINSTANCE app_instance;
+
+/* Sent by the shell to every top-level window when the taskbar is (re)created. */
+static UINT taskbar_created;
+
+enum { DUE_TIMER = 0, DUE_PERIOD_MS = 1000 };
+
+/* Adds the tray icon and starts the due check. */
+static LRESULT OnCreate(HWND window)
+{
+    AddTrayIcon(window);
+    SetTimer(window, DUE_TIMER, DUE_PERIOD_MS, CheckDue);
+    return 1;
+}
+
+/* Saves, removes the tray icon and ends the message loop. */
+static LRESULT OnDestroy(HWND window)
+{
+    SaveSettings();
+    RemoveTrayIcon();
+    KillTimer(window, DUE_TIMER);
+    PostQuitMessage(0);
+    return 1;
+}
+
+/* Carries out a tray menu command. */
+static LRESULT OnCommand(HWND window, WPARAM wparam)
+{
+    int command = LOWORD(wparam);
+    switch (command) {
+    case IDM_EXIT:
+        DestroyWindow(window);
+        return 1;
+    case IDM_ABOUT:
+        return OpenAboutDialog(window);
+    case IDM_STATUS:
+        return OpenStatusDialog(window);
+    case IDM_RECEIVED_SMITH:
+    case IDM_RECEIVED_TAILOR:
+        ReceiveOrder(command);
+        return 1;
+    case IDM_UPSKILL_SMITH:
+    case IDM_UPSKILL_TAILOR:
+        return StepSkill(command, STEP_UP);
+    default:
+        return 1;
+    }
+}
+
+/* Answers mouse events on the tray icon: double-click opens the status dialog,
+   right-click the menu. */
+static LRESULT OnTrayNotify(HWND window, WPARAM wparam, LPARAM lparam)
+{
+    if (wparam == 1) {
+        switch (lparam) {
+        case WM_LBUTTONDBLCLK:
+            return OpenStatusDialog(window);
+        case WM_RBUTTONUP:
+            ShowTrayMenu(window);
+            return 1;
+        }
+    }
+    return DefWindowProcA(window, WM_TRAYNOTIFY, wparam, lparam);
+}
+
+/* Log-off or shut-down ends the process without destroying the window: save first. */
+static LRESULT OnEndSession(WPARAM ending)
+{
+    if (ending)
+        SaveSettings();
+    return 0;
+}
+
+/* The main window procedure. */
+static LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
+{
+    switch (message) {
+    case WM_CREATE:
+        return OnCreate(window);
+    case WM_DESTROY:
+        return OnDestroy(window);
+    case WM_COMMAND:
+        return OnCommand(window, wparam);
+    case WM_TRAYNOTIFY:
+        return OnTrayNotify(window, wparam, lparam);
+    case WM_ENDSESSION:
+        return OnEndSession(wparam);
+    default:
+        if (message == taskbar_created && taskbar_created != 0) {
+            RestoreTrayIcon();
+            return 0;
+        }
+        return DefWindowProcA(window, message, wparam, lparam);
+    }
+}
+
+/* Registers the "Quorvel" window class; 0 on failure. */
+int RegisterMainClass(HINSTANCE instance)
+{
+    taskbar_created = RegisterWindowMessageA("TaskbarCreated");
+    WNDCLASSEXA wc = {};
+    wc.cbSize = sizeof wc;
+    wc.style = CS_HREDRAW | CS_VREDRAW;
+    wc.lpfnWndProc = MainWndProc;
+    wc.hInstance = instance;
+    wc.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_APP));
+    wc.hIconSm = wc.hIcon;
+    wc.hCursor = (HCURSOR)LoadImageA(nullptr, MAKEINTRESOURCEA(32512) /* IDC_ARROW */, IMAGE_CURSOR,
+                                     0, 0, LR_DEFAULTSIZE | LR_SHARED);
+    wc.hbrBackground = (HBRUSH)GetStockObject(WHITE_BRUSH);
+    wc.lpszClassName = "Quorvel";
+    return RegisterClassExA(&wc) != 0;
+}
+
+/* Creates the main window; it is never shown. */
+HWND CreateMainWindow(HINSTANCE instance)
+{
+    return CreateWindowExA(0, "Quorvel", "Quorvel", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                           CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
+                           instance, nullptr);
+}
+
+/* Runs until the quit message; returns its exit code. */
+int RunMessageLoop()
+{
+    MSG msg = {};
+    for (;;) {
+        BOOL got = GetMessageA(&msg, nullptr, 0, 0);
+        if (got == 0)
+            return (int)msg.wParam;
+        if (got == -1) {
+            MessageBoxA(nullptr, "GetMessage Error", "Error", MB_OK);
+            return (int)msg.wParam;
+        }
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}

@@ -1,0 +1,8 @@
+/* The status dialog. */
+#include "app/app.h"
+
+/* Opens the status dialog owned by the main window. */
+int OpenStatusDialog(HWND)
+{
+    return 0;
+}

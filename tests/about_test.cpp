@@ -1,0 +1,2 @@
+// About box, driven in-process.
+#include <gtest/gtest.h>

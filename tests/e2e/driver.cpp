@@ -1,0 +1,1 @@
+// Drives the real Quorvel.exe from outside.

@@ -1,0 +1,2 @@
+// The tray shell end to end.
+#include <gtest/gtest.h>

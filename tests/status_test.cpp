@@ -1,0 +1,2 @@
+// Status dialog and skill refresher, driven in-process.
+#include <gtest/gtest.h>
