@@ -1,2 +1,246 @@
-// Tray icon, due check and tray menu, driven in-process.
+// The tray icon, its alert picture, the due check, the menu and its commands, driven
+// in-process on a real main window with Wine's notification area.
 #include <gtest/gtest.h>
+#include <windows.h>
+#include <shellapi.h>
+
+#include <ctime>
+#include <string>
+
+#include "app/tray.h"
+#include "model/craft.h"
+#include "res/resource.h"
+#include "settings/settings.h"
+
+namespace {
+
+// A main window created as start-up creates it, in a fresh current directory.
+class TrayShell : public ::testing::Test {
+protected:
+    HWND window = nullptr;
+    std::string dir;
+    char previous[MAX_PATH] = {};
+
+    void SetUp() override
+    {
+        GetCurrentDirectoryA(sizeof previous, previous);
+        char temp[MAX_PATH];
+        GetTempPathA(sizeof temp, temp);
+        static int serial;
+        dir = std::string(temp) + "qv_tray_" + std::to_string(GetCurrentProcessId()) + "_"
+            + std::to_string(++serial);
+        CreateDirectoryA(dir.c_str(), nullptr);
+        SetCurrentDirectoryA(dir.c_str());
+        for (CraftTimer &craft : crafts) {
+            craft.available = 0;
+            craft.skill.store(50.0);
+            craft.next_time = 0;
+            craft.alerted = 0;
+        }
+        static bool registered = RegisterMainClass(app_instance) != 0;
+        ASSERT_TRUE(registered);
+        window = CreateMainWindow(app_instance);
+        ASSERT_NE(window, nullptr) << GetLastError();
+    }
+
+    void TearDown() override
+    {
+        if (IsWindow(window))
+            DestroyWindow(window);
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+            ;
+        SetCurrentDirectoryA(previous);
+        DeleteFileA(Ini().c_str());
+        RemoveDirectoryA(dir.c_str());
+    }
+
+    std::string Ini() const { return dir + "\\Quorvel.ini"; }
+
+    bool IconExists() const
+    {
+        NOTIFYICONDATAA icon = {};
+        icon.cbSize = NOTIFYICONDATAA_V1_SIZE;
+        icon.hWnd = window;
+        icon.uID = 1;
+        return Shell_NotifyIconA(NIM_MODIFY, &icon) != FALSE;
+    }
+
+    static HICON Picture(int id) { return LoadIconA(app_instance, MAKEINTRESOURCEA(id)); }
+
+    static void MakeDue(int k)
+    {
+        crafts[k].available = 1;
+        crafts[k].next_time = (int32_t)time(nullptr) - 5;
+    }
+};
+
+TEST_F(TrayShell, StartsWithTheGreenLampWhateverTheRecordsSay)
+{
+    EXPECT_TRUE(IconExists());
+    EXPECT_EQ(CurrentTrayIcon(), Picture(IDI_TRAY_NORMAL));
+}
+
+TEST_F(TrayShell, BeepsOnlyOnTheChangeFromGreenToRed)
+{
+    crafts[0].available = 1;
+    crafts[0].alerted = 1;
+    EXPECT_EQ(RefreshTrayIcon(), 1);
+    EXPECT_EQ(CurrentTrayIcon(), Picture(IDI_TRAY_ALERT));
+    EXPECT_EQ(RefreshTrayIcon(), 0) << "the red lamp stays without another beep";
+    crafts[1].alerted = 1;
+    EXPECT_EQ(RefreshTrayIcon(), 0);
+    crafts[0].alerted = crafts[1].alerted = 0;
+    EXPECT_EQ(RefreshTrayIcon(), 0);
+    EXPECT_EQ(CurrentTrayIcon(), Picture(IDI_TRAY_NORMAL));
+}
+
+TEST_F(TrayShell, DueCheckAlertsEachDueCraftOnce)
+{
+    MakeDue(0);
+    MakeDue(1);
+    CheckDue(window, WM_TIMER, 0, 0);
+    EXPECT_EQ(crafts[0].alerted, 1);
+    EXPECT_EQ(crafts[1].alerted, 1);
+    EXPECT_EQ(CurrentTrayIcon(), Picture(IDI_TRAY_ALERT));
+    EXPECT_EQ(RefreshTrayIcon(), 0) << "both crafts due in one second give one beep";
+}
+
+TEST_F(TrayShell, DueCheckLeavesCraftsThatAreNotYetDueOrNotTracked)
+{
+    crafts[0].available = 1;
+    crafts[0].next_time = (int32_t)time(nullptr) + 60;
+    crafts[1].available = 0;
+    crafts[1].next_time = (int32_t)time(nullptr) - 60;
+    CheckDue(window, WM_TIMER, 0, 0);
+    EXPECT_EQ(crafts[0].alerted, 0);
+    EXPECT_EQ(crafts[1].alerted, 0);
+    crafts[0].next_time = 0;
+    CheckDue(window, WM_TIMER, 0, 0);
+    EXPECT_EQ(crafts[0].alerted, 0);
+    EXPECT_EQ(CurrentTrayIcon(), Picture(IDI_TRAY_NORMAL));
+}
+
+TEST_F(TrayShell, ReceivingTheOnlyAlertedCraftTurnsTheLampGreenAndSaves)
+{
+    MakeDue(0);
+    MakeDue(1);
+    CheckDue(window, WM_TIMER, 0, 0);
+    EXPECT_EQ(ReceiveOrder(IDM_RECEIVED_SMITH), 1);
+    EXPECT_EQ(crafts[0].alerted, 0);
+    EXPECT_EQ(CurrentTrayIcon(), Picture(IDI_TRAY_ALERT)) << "the tailor is still due";
+    int32_t before = (int32_t)time(nullptr);
+    EXPECT_EQ(ReceiveOrder(IDC_TAILOR_RECEIVE), 1);
+    EXPECT_EQ(CurrentTrayIcon(), Picture(IDI_TRAY_NORMAL));
+    EXPECT_GE(crafts[1].next_time, before + 3600);
+    EXPECT_EQ(GetPrivateProfileIntA("TAILOR", "NEXT", 0, Ini().c_str()), crafts[1].next_time);
+}
+
+TEST_F(TrayShell, ReceiveWithAnIdentifierOfNoCraftChangesNothing)
+{
+    for (int id : { 0, IDM_EXIT, IDC_SMITH_NEXT_LABEL, 999 })
+        EXPECT_EQ(ReceiveOrder(id), 0) << id;
+    EXPECT_EQ(crafts[0].next_time, 0);
+    EXPECT_EQ(crafts[1].next_time, 0);
+    EXPECT_EQ(GetFileAttributesA(Ini().c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(TrayShell, MenuCommandsAnswerAsTheirActions)
+{
+    crafts[0].skill.store(120.0);
+    EXPECT_EQ(SendMessageA(window, WM_COMMAND, IDM_UPSKILL_SMITH, 0), 1);
+    EXPECT_EQ(crafts[0].skill.load(), 120.0);
+    EXPECT_EQ(SendMessageA(window, WM_COMMAND, IDM_UPSKILL_TAILOR, 0), 1);
+    EXPECT_EQ(crafts[1].skill.load(), 50.1);
+    EXPECT_EQ(GetFileAttributesA(Ini().c_str()), INVALID_FILE_ATTRIBUTES)
+        << "a skill step is not saved by itself";
+    EXPECT_EQ(SendMessageA(window, WM_COMMAND, 40050, 0), 1);
+    EXPECT_EQ(SendMessageA(window, WM_COMMAND, IDM_RECEIVED_TAILOR, 0), 1);
+    EXPECT_NE(crafts[1].next_time, 0);
+    EXPECT_NE(GetFileAttributesA(Ini().c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(TrayShell, MenuGreysTheItemsOfUntrackedCraftsAndBoldsStatus)
+{
+    const struct { int32_t smith, tailor; } cases[] = { { 0, 0 }, { 1, 0 }, { 0, 5 }, { 1, 1 } };
+    for (const auto &c : cases) {
+        crafts[0].available = c.smith;
+        crafts[1].available = c.tailor;
+        HMENU popup = nullptr;
+        HMENU menu = LoadTrayMenu(&popup);
+        ASSERT_NE(menu, nullptr);
+        EXPECT_EQ(GetMenuDefaultItem(popup, FALSE, 0), (UINT)IDM_STATUS);
+        auto greyed = [&](UINT id) { return (GetMenuState(popup, id, MF_BYCOMMAND) & MF_GRAYED) != 0; };
+        EXPECT_EQ(greyed(IDM_RECEIVED_SMITH), !c.smith);
+        EXPECT_EQ(greyed(IDM_UPSKILL_SMITH), !c.smith);
+        EXPECT_EQ(greyed(IDM_RECEIVED_TAILOR), !c.tailor);
+        EXPECT_EQ(greyed(IDM_UPSKILL_TAILOR), !c.tailor);
+        EXPECT_FALSE(greyed(IDM_STATUS));
+        EXPECT_FALSE(greyed(IDM_ABOUT));
+        EXPECT_FALSE(greyed(IDM_EXIT));
+        DestroyMenu(menu);
+    }
+}
+
+TEST_F(TrayShell, MenuListsItsItemsInOrder)
+{
+    HMENU popup = nullptr;
+    HMENU menu = LoadTrayMenu(&popup);
+    ASSERT_NE(menu, nullptr);
+    const struct { UINT id; const char *text; } items[] = {
+        { IDM_STATUS, "Status..." }, { 0, "" },
+        { IDM_RECEIVED_SMITH, "Received Blacksmith BOD" }, { IDM_RECEIVED_TAILOR, "Received Tailor BOD" },
+        { 0, "" },
+        { IDM_UPSKILL_SMITH, "Upskill Blacksmith" }, { IDM_UPSKILL_TAILOR, "Upskill Tailor" },
+        { 0, "" },
+        { IDM_ABOUT, "About..." }, { IDM_EXIT, "Exit" },
+    };
+    ASSERT_EQ(GetMenuItemCount(popup), 10);
+    for (int i = 0; i < 10; i++) {
+        char text[64] = "";
+        GetMenuStringA(popup, i, text, sizeof text, MF_BYPOSITION);
+        EXPECT_EQ(GetMenuItemID(popup, i), items[i].id) << i;
+        EXPECT_STREQ(text, items[i].text) << i;
+    }
+    DestroyMenu(menu);
+}
+
+TEST_F(TrayShell, ShellRestartBringsTheIconBackWithItsCurrentPicture)
+{
+    const UINT taskbar_created = RegisterWindowMessageA("TaskbarCreated");
+    MakeDue(0);
+    CheckDue(window, WM_TIMER, 0, 0);
+    RemoveTrayIcon();
+    ASSERT_FALSE(IconExists());
+    SendMessageA(window, taskbar_created, 0, 0);
+    EXPECT_TRUE(IconExists());
+    EXPECT_EQ(CurrentTrayIcon(), Picture(IDI_TRAY_ALERT));
+    SendMessageA(window, taskbar_created, 0, 0);
+    EXPECT_TRUE(IconExists()) << "announced while the icon exists: it stays, once";
+    RemoveTrayIcon();
+    EXPECT_FALSE(IconExists()) << "one delete leaves no second icon behind";
+}
+
+TEST_F(TrayShell, EndOfSessionSavesOnlyWhenTheSessionReallyEnds)
+{
+    crafts[1].skill.store(66.6);
+    SendMessageA(window, WM_ENDSESSION, FALSE, 0);
+    EXPECT_EQ(GetFileAttributesA(Ini().c_str()), INVALID_FILE_ATTRIBUTES);
+    SendMessageA(window, WM_ENDSESSION, TRUE, 0);
+    char skill[16] = "";
+    GetPrivateProfileStringA("TAILOR", "SKILL", "", skill, sizeof skill, Ini().c_str());
+    EXPECT_STREQ(skill, "66.6");
+}
+
+TEST_F(TrayShell, DestroyingTheWindowSavesRemovesTheIconAndQuits)
+{
+    crafts[0].available = 1;
+    DestroyWindow(window);
+    EXPECT_FALSE(IconExists());
+    EXPECT_EQ(GetPrivateProfileIntA("SMITH", "AVAILABLE", 0, Ini().c_str()), 1);
+    MSG msg;
+    EXPECT_TRUE(PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(msg.wParam, 0u);
+}
+
+}  // namespace
