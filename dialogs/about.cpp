@@ -1,8 +1,168 @@
-/* The about box. */
-#include "app/app.h"
+/* The about box: the program's icon and three lines read from the version block of a
+   file on disk, the program's own unless the box is told otherwise. */
+#include "dialogs/about.h"
 
-/* Opens the about box owned by the main window. */
-int OpenAboutDialog(HWND)
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "res/resource.h"
+
+/* 1 while an about box exists; only OpenAboutDialog and CloseAboutDialog touch it. */
+static int32_t about_open;
+
+enum {
+    PATH_SIZE = 260,
+    QUERY_SIZE = 256,
+    TEXT_SIZE = 256,
+    VERSION_LINE_SIZE = 32 /* "Version " and at most 23 characters of FileVersion */
+};
+
+/* The first language and code page of a version block. */
+struct Translation {
+    WORD language;
+    WORD code_page;
+};
+
+/* Reads the first pair of \VarFileInfo\Translation; 0 when the block has none. */
+static int ReadTranslation(const void *block, Translation *first)
 {
-    return 0;
+    void *value = nullptr;
+    UINT length = 0;
+    if (!VerQueryValueA(block, "\\VarFileInfo\\Translation", &value, &length))
+        return 0;
+    if (!value || length < sizeof *first)
+        return 0;
+    memcpy(first, value, sizeof *first);
+    return 1;
+}
+
+/* Copies one string value of the block's first string table into text, cut to fit;
+   0 when the block does not hold it. The reported length bounds the read, so a value
+   without its terminator cannot run past the block. */
+static int ReadString(const void *block, Translation tr, const char *key, char *text, size_t size)
+{
+    char query[QUERY_SIZE];
+    wsprintfA(query, "\\StringFileInfo\\%04x%04x\\%s", tr.language, tr.code_page, key);
+    void *value = nullptr;
+    UINT length = 0;
+    if (!VerQueryValueA(block, query, &value, &length) || !value)
+        return 0;
+    size_t n = strnlen((const char *)value, length);
+    if (n >= size)
+        n = size - 1;
+    memcpy(text, value, n);
+    text[n] = '\0';
+    return 1;
+}
+
+/* Sets one text line of the box. */
+static void SetLine(HWND box, int control, const char *text)
+{
+    SetWindowTextA(GetDlgItem(box, control), text);
+}
+
+/* Shows Comments, the version line and LegalCopyright from a version block already
+   read; a line whose value is missing keeps its template text. Returns 1 when all
+   three were found. */
+static int ShowVersionLines(HWND box, const void *block)
+{
+    Translation tr;
+    if (!ReadTranslation(block, &tr))
+        return 0;
+    char comments[TEXT_SIZE], copyright[TEXT_SIZE], file_version[TEXT_SIZE];
+    int found = 0;
+    if (ReadString(block, tr, "Comments", comments, sizeof comments)) {
+        SetLine(box, IDC_ABOUT_COMMENTS, comments);
+        found++;
+    }
+    int has_copyright = ReadString(block, tr, "LegalCopyright", copyright, sizeof copyright);
+    if (ReadString(block, tr, "FileVersion", file_version, sizeof file_version)) {
+        /* A long FileVersion is cut to what the line holds. */
+        char line[VERSION_LINE_SIZE];
+        snprintf(line, sizeof line, "Version %s", file_version);
+        SetLine(box, IDC_ABOUT_VERSION, line);
+        found++;
+    }
+    if (has_copyright) {
+        SetLine(box, IDC_ABOUT_COPYRIGHT, copyright);
+        found++;
+    }
+    return found == 3;
+}
+
+/* Reads the version block of the file at path and shows its three lines; the lines
+   keep their template text when the file has no readable block. */
+int FillAboutLines(HWND box, const char *path)
+{
+    DWORD ignored = 0;
+    DWORD size = GetFileVersionInfoSizeA(path, &ignored);
+    if (size == 0)
+        return 0;
+    /* One spare zero byte after the block, and nothing left over from the heap. */
+    void *block = calloc((size_t)size + 1, 1);
+    if (!block)
+        return 0;
+    int done = 0;
+    if (GetFileVersionInfoA(path, 0, size, block))
+        done = ShowVersionLines(box, block);
+    free(block);
+    return done;
+}
+
+/* Fills the box from the file named by the creation parameter, or from the program's
+   own file when there is none. Always answers FALSE. */
+static INT_PTR OnInitDialog(HWND box, LPARAM source)
+{
+    if (source) {
+        FillAboutLines(box, (const char *)source);
+        return FALSE;
+    }
+    char path[PATH_SIZE];
+    DWORD length = GetModuleFileNameA(app_instance, path, sizeof path);
+    /* A path that filled the buffer was cut and may lack its terminator. */
+    if (length > 0 && length < sizeof path)
+        FillAboutLines(box, path);
+    return FALSE;
+}
+
+/* OK, by button or Enter, closes the box; every other command, Esc among them, is
+   taken and ignored, so the box has one way out. */
+static INT_PTR OnCommand(HWND box, WPARAM wparam)
+{
+    if (LOWORD(wparam) == IDC_ABOUT_OK)
+        CloseAboutDialog(box);
+    return TRUE;
+}
+
+/* The about box's dialog procedure. */
+INT_PTR CALLBACK AboutDialogProc(HWND box, UINT message, WPARAM wparam, LPARAM lparam)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        return OnInitDialog(box, lparam);
+    case WM_COMMAND:
+        return OnCommand(box, wparam);
+    default:
+        return FALSE;
+    }
+}
+
+/* Clears the open flag, then ends the modal box. */
+int CloseAboutDialog(HWND box)
+{
+    about_open = 0;
+    EndDialog(box, 0);
+    return 1;
+}
+
+/* Runs the about box modally, owned by owner; 0 without opening a second box when
+   one is already open, else 1 once it has been closed. */
+int OpenAboutDialog(HWND owner)
+{
+    if (about_open)
+        return 0;
+    about_open = 1;
+    DialogBoxParamA(app_instance, MAKEINTRESOURCEA(IDD_ABOUT), owner, AboutDialogProc, 0);
+    return 1;
 }

@@ -1,0 +1,82 @@
+#!/usr/bin/env bash
+# Packs a built Quorvel.exe and a short plain-text read-me into OUTDIR/Quorvel-<version>.zip.
+#   tools/dist.sh BUILD_DIR OUTDIR
+# The version is the project's, as the build directory's CMake cache holds it.
+set -euo pipefail
+
+say() { printf '[dist] %s\n' "$*"; }
+die() { printf '[dist] error: %s\n' "$*" >&2; exit 1; }
+
+[ $# -eq 2 ] || die "usage: tools/dist.sh BUILD_DIR OUTDIR"
+BUILD=$1
+EXE=$BUILD/Quorvel.exe
+[ -f "$EXE" ] || die "no $EXE: build first (./dev.sh build)"
+VERSION=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$BUILD/CMakeCache.txt" 2>/dev/null)
+[ -n "$VERSION" ] || die "no project version in $BUILD/CMakeCache.txt"
+command -v zip >/dev/null 2>&1 || die "zip is missing (apt-get install zip)"
+mkdir -p "$2"
+OUT=$(cd "$2" && pwd)
+ZIP=$OUT/Quorvel-$VERSION.zip
+
+# The read-me, written with Unix line ends here and given Windows ones below.
+readme() {
+  cat <<TEXT
+Quorvel $VERSION
+============
+
+Quorvel is a small Windows notification-area (tray) utility for crafters in online
+role-playing games. A crafting character may collect one bulk order deed (BOD) per
+waiting period, and the period grows with the craft's skill. Quorvel keeps one
+countdown for the blacksmith and one for the tailor: tell it when you collected an
+order, and when the next one is due its tray lamp turns from green to red with a
+single beep.
+
+Starting it
+-----------
+Unpack Quorvel.exe into a folder of its own and double-click it (or make a shortcut
+to it, for instance in the Startup folder). It needs no installation and shows no
+window: look for the green lamp in the notification area, next to the clock.
+
+Settings file
+-------------
+Quorvel keeps everything it knows in Quorvel.ini, in the folder it was started from
+(for a shortcut, its "Start in" folder). The file is made at the first save and
+written again after every received order, when the status window closes and when
+Quorvel exits. To start afresh, exit Quorvel and delete the file.
+
+Using it
+--------
+Double-click the lamp to open the status window: the current time and, for each
+craft, whether it is tracked, when its next order can be collected, how long that
+is from now, and its skill, which the arrows beside it move by 0.1.
+
+Right-click the lamp for the menu:
+  Status...                 open the status window
+  Received Blacksmith BOD   start the blacksmith's countdown from now
+  Received Tailor BOD       start the tailor's countdown from now
+  Upskill Blacksmith        raise the blacksmith's skill by 0.1
+  Upskill Tailor            raise the tailor's skill by 0.1
+  About...                  version and copyright
+  Exit                      save and quit
+The craft items are greyed until the craft is ticked in the status window.
+
+Waiting time by skill
+---------------------
+  Skill            Next order after
+  0.0 to 50.0      1 hour
+  50.1 to 69.9     2 hours
+  70.0 to 120.0    6 hours
+The waiting time is fixed when you receive an order; raising the skill later does
+not move a countdown already running.
+
+Copyright (C) 2026 the Quorvel authors
+TEXT
+}
+
+STAGE=$(mktemp -d)
+trap 'rm -rf "$STAGE"' EXIT
+cp "$EXE" "$STAGE/Quorvel.exe"
+readme | sed 's/$/\r/' > "$STAGE/Readme.txt"
+rm -f "$ZIP"
+(cd "$STAGE" && zip -q -X "$ZIP" Quorvel.exe Readme.txt) || die "zip failed"
+say "made $ZIP"
