@@ -1,8 +1,346 @@
-/* The status dialog. */
-#include "app/app.h"
+/* The status dialog: the current time and, per craft, the next and remaining time, the
+   skill with its arrows, tracking and receiving. Modal, owned by the hidden main window,
+   at most one at a time. */
+#include "dialogs/status.h"
 
-/* Opens the status dialog owned by the main window. */
-int OpenStatusDialog(HWND)
+#include <ctime>
+
+#include "app/app.h"
+#include "dialogs/timefmt.h"
+#include "res/resource.h"
+
+enum { STATUS_TIMER = 1, STATUS_PERIOD_MS = 1000, TAILOR_ID_OFFSET = 100 };
+
+const COLORREF REMAIN_BLACK = RGB(0, 0, 0);
+const COLORREF REMAIN_RED = RGB(255, 0, 0);
+
+/* 1 from the request to open the dialog until it has ended. */
+static int status_open;
+
+/* Move notifications are trusted only once the dialog is being put at its saved place:
+   any earlier one would report the template's corner and lose the saved position. */
+static int status_placed;
+
+/* The refresher of the open dialog; null while none runs. */
+static HANDLE refresher_thread;
+
+/* The colour each craft's remaining time is drawn in; chosen each second, used by the paint. */
+static COLORREF remain_colour[CRAFT_COUNT];
+
+/* A per-craft control: the tailor's twin of a blacksmith control lies 100 above it. */
+static int CraftControl(int smith_id, int k)
 {
+    return smith_id + k * TAILOR_ID_OFFSET;
+}
+
+/* Sets a control's text. */
+static void SetControlText(HWND dialog, int id, const char *text)
+{
+    SetWindowTextA(GetDlgItem(dialog, id), text);
+}
+
+/* Opens the status dialog, or brings the main window forward when it is already open.
+   Returns 1 once a dialog has run and ended, 0 otherwise. */
+int OpenStatusDialog(HWND owner)
+{
+    if (status_open) {
+        SetForegroundWindow(owner);
+        return 0;
+    }
+    status_open = 1;
+    INT_PTR ended = DialogBoxParamA(app_instance, MAKEINTRESOURCEA(IDD_STATUS), owner,
+                                    StatusDialogProc, 0);
+    /* A dialog that could not be created, or that went down with its owner, never ran
+       its close; without this no status dialog could be opened again. */
+    status_open = 0;
+    return ended == -1 ? 0 : 1;
+}
+
+/* Ends the modal dialog. */
+void CloseStatusDialog(HWND dialog)
+{
+    status_open = 0;
+    status_placed = 0;
+    EndDialog(dialog, 0);
+}
+
+/* Timer 1, every second: the clock and the remaining times. */
+void CALLBACK StatusTick(HWND dialog, UINT, UINT_PTR, DWORD)
+{
+    ShowCurrentTime(dialog);
+    ShowRemainTimes(dialog);
+}
+
+/* The first fill: clock, check boxes, next times, skills and the arrows' range. The
+   remaining times keep their template text, in black, until the first tick. */
+int FillStatusDialog(HWND dialog)
+{
+    ShowCurrentTime(dialog);
+    for (int k = 0; k < CRAFT_COUNT; k++) {
+        CheckDlgButton(dialog, CraftControl(IDC_SMITH_AVAILABLE, k),
+                       crafts[k].available ? BST_CHECKED : BST_UNCHECKED);
+        ShowNextTime(dialog, k, &crafts[k]);
+        ShowSkill(dialog, CraftControl(IDC_SMITH_SKILL, k), crafts[k].skill.load());
+        /* Maximum above minimum: the upper arrow proposes a rise, the lower a fall. */
+        SendDlgItemMessageA(dialog, CraftControl(IDC_SMITH_SPIN, k), UDM_SETRANGE, 0,
+                            MAKELPARAM(120, 0));
+        remain_colour[k] = REMAIN_BLACK;
+    }
+    return 1;
+}
+
+/* Pulls a frame that would lie on no monitor at all (a hand-edited position, a screen
+   since unplugged) onto the nearest monitor's work area. */
+static void KeepOnScreen(RECT *frame)
+{
+    if (MonitorFromRect(frame, MONITOR_DEFAULTTONULL))
+        return;
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof monitor;
+    if (!GetMonitorInfoA(MonitorFromRect(frame, MONITOR_DEFAULTTONEAREST), &monitor))
+        return;
+    const RECT &work = monitor.rcWork;
+    LONG width = frame->right - frame->left, height = frame->bottom - frame->top;
+    LONG x = frame->left, y = frame->top;
+    if (x > work.right - width)
+        x = work.right - width;
+    if (x < work.left)
+        x = work.left;
+    if (y > work.bottom - height)
+        y = work.bottom - height;
+    if (y < work.top)
+        y = work.top;
+    SetRect(frame, x, y, x + width, y + height);
+}
+
+/* Puts the dialog's outer frame, at its own size, with its upper-left corner at the
+   saved position. */
+int PlaceStatusDialog(HWND dialog, const ScreenPoint *position)
+{
+    RECT frame;
+    GetWindowRect(dialog, &frame);
+    LONG width = frame.right - frame.left, height = frame.bottom - frame.top;
+    /* Far enough out to be off every screen, near enough that adding the size cannot overflow. */
+    const LONG far_out = 1L << 28;
+    LONG x = position->x < -far_out ? -far_out : position->x > far_out ? far_out : position->x;
+    LONG y = position->y < -far_out ? -far_out : position->y > far_out ? far_out : position->y;
+    RECT wanted = { x, y, x + width, y + height };
+    KeepOnScreen(&wanted);
+    status_placed = 1;
+    MoveWindow(dialog, wanted.left, wanted.top, width, height, TRUE);
+    return 1;
+}
+
+/* The clock line. */
+int ShowCurrentTime(HWND dialog)
+{
+    char text[TIME_TEXT_SIZE];
+    FormatLocalTime((int32_t)time(nullptr), text, sizeof text);
+    SetControlText(dialog, IDC_NOW, text);
+    return 1;
+}
+
+/* A craft's next time, also when it is untracked or never scheduled. */
+int ShowNextTime(HWND dialog, int k, const CraftTimer *craft)
+{
+    char text[TIME_TEXT_SIZE];
+    FormatLocalTime(craft->next_time, text, sizeof text);
+    SetControlText(dialog, CraftControl(IDC_SMITH_NEXT, k), text);
+    return 1;
+}
+
+/* Chooses the colour of a craft's remaining time; a change repaints the text. */
+static void SetRemainColour(HWND dialog, int k, COLORREF colour)
+{
+    if (remain_colour[k] == colour)
+        return;
+    remain_colour[k] = colour;
+    InvalidateRect(GetDlgItem(dialog, CraftControl(IDC_SMITH_REMAIN, k)), nullptr, TRUE);
+}
+
+/* Both crafts' remaining times, red once a tracked craft's time has come. */
+int ShowRemainTimes(HWND dialog)
+{
+    int32_t now = (int32_t)time(nullptr);
+    for (int k = 0; k < CRAFT_COUNT; k++) {
+        int overdue;
+        int32_t remaining = RemainingTime(crafts[k].available, crafts[k].next_time, now, &overdue);
+        SetRemainColour(dialog, k, overdue ? REMAIN_RED : REMAIN_BLACK);
+        char text[REMAIN_TEXT_SIZE];
+        FormatRemain(remaining, text, sizeof text);
+        SetControlText(dialog, CraftControl(IDC_SMITH_REMAIN, k), text);
+    }
+    return 1;
+}
+
+/* A skill box's text. The refresher thread calls this too. */
+int ShowSkill(HWND dialog, int id, double skill)
+{
+    char text[SKILL_TEXT_SIZE];
+    FormatSkill(skill, text, sizeof text);
+    SetControlText(dialog, id, text);
+    return 1;
+}
+
+/* An arrow click or arrow key: one tenth up or down, however far the control's
+   acceleration proposes to move. The refresher shows the result. */
+int OnSkillSpin(HWND, int id, const NMUPDOWN *change)
+{
+    if (change->iDelta > 0)
+        return StepSkill(id, STEP_UP) ? 1 : 0;
+    if (change->iDelta < 0)
+        return StepSkill(id, STEP_DOWN) ? 1 : 0;
     return 0;
+}
+
+/* Greys everything of an untracked craft but its check box. */
+int EnableCraftControls(HWND dialog)
+{
+    static const int controls[] = {
+        IDC_SMITH_RECEIVE, IDC_SMITH_NEXT, IDC_SMITH_NEXT_LABEL, IDC_SMITH_REMAIN,
+        IDC_SMITH_REMAIN_LABEL, IDC_SMITH_SKILL, IDC_SMITH_SPIN, IDC_SMITH_SKILL_LABEL,
+    };
+    for (int k = 0; k < CRAFT_COUNT; k++) {
+        BOOL enable = crafts[k].available != 0;
+        for (int id : controls)
+            EnableWindow(GetDlgItem(dialog, CraftControl(id, k)), enable);
+    }
+    return 1;
+}
+
+/* The opening: place, fill, icon, enabling, the clock timer and the refresher. */
+static INT_PTR OnInitDialog(HWND dialog)
+{
+    PlaceStatusDialog(dialog, &StatusPosition);
+    FillStatusDialog(dialog);
+    SendMessageA(dialog, WM_SETICON, ICON_SMALL,
+                 (LPARAM)LoadIconA(app_instance, MAKEINTRESOURCEA(IDI_APP)));
+    EnableCraftControls(dialog);
+    SetTimer(dialog, STATUS_TIMER, STATUS_PERIOD_MS, StatusTick);
+    refresher_thread = StartSkillRefresher(dialog);
+    return TRUE;
+}
+
+/* Stops the refresher of this dialog, if it still runs. */
+static void StopRefresher()
+{
+    StopSkillRefresher(refresher_thread);
+    refresher_thread = nullptr;
+}
+
+/* A tick or untick of a craft's check box, which has already toggled itself. */
+static INT_PTR OnTrackingChange(HWND dialog, int id)
+{
+    int k = CraftOfId(id);
+    crafts[k].available = IsDlgButtonChecked(dialog, id) == BST_CHECKED ? 1 : 0;
+    EnableCraftControls(dialog);
+    if (crafts[k].available == 0)
+        crafts[k].alerted = 0;
+    RefreshTrayIcon();
+    return TRUE;
+}
+
+/* "Receive": schedules the next order, saves, and shows the new next time at once. */
+static INT_PTR OnReceive(HWND dialog, int id)
+{
+    ReceiveOrder(id);
+    int k = CraftOfId(id);
+    ShowNextTime(dialog, k, &crafts[k]);
+    return TRUE;
+}
+
+/* The dialog's commands; everything else, Escape's cancel among them, is left alone. */
+static INT_PTR OnCommand(HWND dialog, int id)
+{
+    switch (id) {
+    case IDC_STATUS_OK:
+        SendMessageA(dialog, WM_CLOSE, 0, 0);
+        return TRUE;
+    case IDC_SMITH_AVAILABLE:
+    case IDC_TAILOR_AVAILABLE:
+        return OnTrackingChange(dialog, id);
+    case IDC_SMITH_RECEIVE:
+    case IDC_TAILOR_RECEIVE:
+        return OnReceive(dialog, id);
+    default:
+        return FALSE;
+    }
+}
+
+/* Notifications of the two up-down controls. */
+static INT_PTR OnNotify(HWND dialog, int id, const NMHDR *header)
+{
+    if (id != IDC_SMITH_SPIN && id != IDC_TAILOR_SPIN)
+        return FALSE;
+    if (header->code == UDN_DELTAPOS)
+        OnSkillSpin(dialog, id, (const NMUPDOWN *)header);
+    return TRUE;
+}
+
+/* Remembers where the dialog stands: the outer frame's corner, the one it is placed by,
+   so that it reopens exactly there, on any monitor. */
+static INT_PTR OnMove(HWND dialog)
+{
+    if (!status_placed)
+        return TRUE;
+    RECT frame;
+    GetWindowRect(dialog, &frame);
+    StatusPosition.x = frame.left;
+    StatusPosition.y = frame.top;
+    return TRUE;
+}
+
+/* The close, by OK, the close box or the system menu. */
+static INT_PTR OnClose(HWND dialog)
+{
+    SaveSettings();
+    StopRefresher();
+    KillTimer(dialog, STATUS_TIMER);
+    CloseStatusDialog(dialog);
+    return TRUE;
+}
+
+/* Draws a remaining time in its chosen colour on the dialog's own background. */
+static INT_PTR OnCtlColorStatic(HDC dc, HWND control)
+{
+    int id = GetDlgCtrlID(control);
+    int k = id == IDC_SMITH_REMAIN ? CRAFT_SMITH : id == IDC_TAILOR_REMAIN ? CRAFT_TAILOR : -1;
+    if (k < 0)
+        return FALSE;
+    SetTextColor(dc, remain_colour[k]);
+    SetBkMode(dc, TRANSPARENT);
+    return (INT_PTR)GetSysColorBrush(COLOR_BTNFACE);
+}
+
+/* A dialog going down with its owner at exit skips its close: the refresher must still
+   stop before the controls it writes to are gone. */
+static INT_PTR OnDestroy(HWND dialog)
+{
+    StopRefresher();
+    KillTimer(dialog, STATUS_TIMER);
+    status_placed = 0;
+    return FALSE;  /* the platform still frees the dialog's font */
+}
+
+/* The status dialog's procedure. */
+INT_PTR CALLBACK StatusDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        return OnInitDialog(dialog);
+    case WM_COMMAND:
+        return OnCommand(dialog, LOWORD(wparam));
+    case WM_NOTIFY:
+        return OnNotify(dialog, (int)wparam, (const NMHDR *)lparam);
+    case WM_MOVE:
+        return OnMove(dialog);
+    case WM_CLOSE:
+        return OnClose(dialog);
+    case WM_CTLCOLORSTATIC:
+        return OnCtlColorStatic((HDC)wparam, (HWND)lparam);
+    case WM_DESTROY:
+        return OnDestroy(dialog);
+    default:
+        return FALSE;
+    }
 }

@@ -11,21 +11,9 @@
 
 #include "model/craft.h"
 #include "settings/settings.h"
+#include "scratch.h"
 
 namespace {
-
-std::string ReadAll(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void WriteAll(const std::string &path, const std::string &text)
-{
-    std::ofstream(path, std::ios::binary) << text;
-}
 
 std::vector<std::string> NonBlankLines(const std::string &text)
 {
@@ -43,29 +31,18 @@ std::vector<std::string> NonBlankLines(const std::string &text)
 // Runs each test in a new empty current directory, with the records as at process start.
 class SettingsFile : public ::testing::Test {
 protected:
+    ScratchDir scratch;
     std::string dir, ini;
-    char previous[MAX_PATH] = {};
 
     void SetUp() override
     {
-        GetCurrentDirectoryA(sizeof previous, previous);
-        char temp[MAX_PATH];
-        GetTempPathA(sizeof temp, temp);
-        static int serial;
-        dir = std::string(temp) + "qv_settings_" + std::to_string(GetCurrentProcessId()) + "_"
-            + std::to_string(++serial);
-        CreateDirectoryA(dir.c_str(), nullptr);
-        ASSERT_TRUE(SetCurrentDirectoryA(dir.c_str()));
-        ini = dir + "\\Quorvel.ini";
+        ASSERT_TRUE(scratch.Enter("settings"));
+        dir = scratch.path;
+        ini = scratch.File("Quorvel.ini");
         ResetRecords();
     }
 
-    void TearDown() override
-    {
-        SetCurrentDirectoryA(previous);
-        DeleteFileA(ini.c_str());
-        RemoveDirectoryA(dir.c_str());
-    }
+    void TearDown() override { scratch.Leave(); }
 
     static void ResetRecords()
     {

@@ -11,52 +11,12 @@
 #include "model/craft.h"
 #include "res/resource.h"
 #include "settings/settings.h"
+#include "shell_fixture.h"
 
 namespace {
 
-// A main window created as start-up creates it, in a fresh current directory.
-class TrayShell : public ::testing::Test {
+class TrayShell : public ShellFixture {
 protected:
-    HWND window = nullptr;
-    std::string dir;
-    char previous[MAX_PATH] = {};
-
-    void SetUp() override
-    {
-        GetCurrentDirectoryA(sizeof previous, previous);
-        char temp[MAX_PATH];
-        GetTempPathA(sizeof temp, temp);
-        static int serial;
-        dir = std::string(temp) + "qv_tray_" + std::to_string(GetCurrentProcessId()) + "_"
-            + std::to_string(++serial);
-        CreateDirectoryA(dir.c_str(), nullptr);
-        SetCurrentDirectoryA(dir.c_str());
-        for (CraftTimer &craft : crafts) {
-            craft.available = 0;
-            craft.skill.store(50.0);
-            craft.next_time = 0;
-            craft.alerted = 0;
-        }
-        static bool registered = RegisterMainClass(app_instance) != 0;
-        ASSERT_TRUE(registered);
-        window = CreateMainWindow(app_instance);
-        ASSERT_NE(window, nullptr) << GetLastError();
-    }
-
-    void TearDown() override
-    {
-        if (IsWindow(window))
-            DestroyWindow(window);
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
-            ;
-        SetCurrentDirectoryA(previous);
-        DeleteFileA(Ini().c_str());
-        RemoveDirectoryA(dir.c_str());
-    }
-
-    std::string Ini() const { return dir + "\\Quorvel.ini"; }
-
     bool IconExists() const
     {
         NOTIFYICONDATAA icon = {};
@@ -65,8 +25,6 @@ protected:
         icon.uID = 1;
         return Shell_NotifyIconA(NIM_MODIFY, &icon) != FALSE;
     }
-
-    static HICON Picture(int id) { return LoadIconA(app_instance, MAKEINTRESOURCEA(id)); }
 
     static void MakeDue(int k)
     {

@@ -1,0 +1,126 @@
+// The status dialog's texts: local times, remaining times and skills.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cmath>
+#include <cstring>
+#include <string>
+
+#include "dialogs/timefmt.h"
+#include "test_support.h"
+
+namespace {
+
+std::string LocalTime(int32_t when)
+{
+    char text[TIME_TEXT_SIZE];
+    FormatLocalTime(when, text, sizeof text);
+    return text;
+}
+
+TEST(FormatLocalTime, ShowsTheMomentInTheLocalZone)
+{
+    const struct { const char *zone; int32_t when; const char *text; } cases[] = {
+        { "TZ=UTC0", 0, "1970/01/01 00:00:00" },
+        { "TZ=JST-9", 0, "1970/01/01 09:00:00" },
+        { "TZ=UTC0", 1087307102, "2004/06/15 13:45:02" },
+        { "TZ=JST-9", 1087307102, "2004/06/15 22:45:02" },
+        { "TZ=UTC0", INT32_MAX, "2038/01/19 03:14:07" },
+    };
+    for (const auto &c : cases) {
+        ZoneScope zone(c.zone);
+        EXPECT_EQ(LocalTime(c.when), c.text) << c.zone << " " << c.when;
+    }
+}
+
+TEST(FormatLocalTime, AMomentWithoutALocalTimeShowsThePlaceholder)
+{
+    ZoneScope zone("TZ=UTC0");
+    for (int32_t when : { -1, -86400, INT32_MIN }) {
+        char text[TIME_TEXT_SIZE] = "untouched";
+        EXPECT_EQ(FormatLocalTime(when, text, sizeof text), 0) << when;
+        EXPECT_STREQ(text, NO_TIME_TEXT) << when;
+    }
+    EXPECT_EQ(strlen(NO_TIME_TEXT), 19u) << "as wide as a real time";
+}
+
+TEST(FormatLocalTime, ABufferTooSmallGetsACutPlaceholderNotAnOverflow)
+{
+    char text[8];
+    memset(text, 'x', sizeof text);
+    EXPECT_EQ(FormatLocalTime(0, text, 6), 0);
+    EXPECT_STREQ(text, "----/");
+    EXPECT_EQ(text[6], 'x');
+}
+
+TEST(WholeSeconds, RoundsToTheNearestSecondAndSaturatesAtTheEnds)
+{
+    const struct { double seconds; int32_t whole; } cases[] = {
+        { 0.0, 0 }, { 3600.0, 3600 }, { 0.4, 0 }, { 0.6, 1 }, { -0.6, -1 },
+        { -7200.0, -7200 }, { 4294967295.0, INT32_MAX }, { -4294967296.0, INT32_MIN },
+        { 1e300, INT32_MAX }, { -INFINITY, INT32_MIN }, { NAN, 0 },
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(WholeSeconds(c.seconds), c.whole) << c.seconds;
+}
+
+TEST(RemainingTime, CountsDownForTrackedCraftsAndIsOverdueFromTheDueSecond)
+{
+    const int32_t now = 1700000000;
+    const struct { int32_t available, next_time, now; int32_t remaining; int overdue; } cases[] = {
+        { 1, now + 3600, now, 3600, 0 },
+        { 1, now + 1, now, 1, 0 },
+        { 1, now, now, 0, 1 },
+        { 1, now - 50, now, 0, 1 },
+        { 1, 0, now, 0, 1 },               // never scheduled: red, though the tray stays green
+        { 1, -5, now, 0, 1 },
+        { 0, now + 3600, now, 0, 0 },      // untracked: nothing left, in black
+        { 0, now - 3600, now, 0, 0 },
+        { 5, now + 60, now, 60, 0 },       // any non-zero AVAILABLE tracks
+        { 1, INT32_MAX, 1, INT32_MAX - 1, 0 },
+    };
+    for (const auto &c : cases) {
+        int overdue = -1;
+        EXPECT_EQ(RemainingTime(c.available, c.next_time, c.now, &overdue), c.remaining)
+            << c.available << " " << c.next_time;
+        EXPECT_EQ(overdue, c.overdue) << c.available << " " << c.next_time;
+    }
+}
+
+TEST(FormatRemain, HoursMinutesSecondsWithHoursUnbounded)
+{
+    const struct { int32_t seconds; const char *text; } cases[] = {
+        { 0, "0:00:00" }, { 59, "0:00:59" }, { 3599, "0:59:59" }, { 3600, "1:00:00" },
+        { 21600, "6:00:00" }, { 36000, "10:00:00" }, { 359999999, "99999:59:59" },
+        { 360000000, "100000:00:00" }, { INT32_MAX, "596523:14:07" }, { -5, "0:00:00" },
+    };
+    for (const auto &c : cases) {
+        char text[REMAIN_TEXT_SIZE];
+        EXPECT_EQ(FormatRemain(c.seconds, text, sizeof text), 1) << c.seconds;
+        EXPECT_STREQ(text, c.text) << c.seconds;
+    }
+}
+
+TEST(FormatRemain, ATextThatDoesNotFitIsCutWithinItsBuffer)
+{
+    char text[16];
+    memset(text, 'x', sizeof text);
+    EXPECT_EQ(FormatRemain(INT32_MAX, text, 8), 0);
+    EXPECT_STREQ(text, "596523:");
+    EXPECT_EQ(text[8], 'x');
+}
+
+TEST(FormatSkill, OneDecimalPaddedToFive)
+{
+    const struct { double skill; const char *text; } cases[] = {
+        { 50.0, " 50.0" }, { 0.0, "  0.0" }, { 120.0, "120.0" }, { -0.0, " -0.0" },
+        { 69.89999999999986, " 69.9" }, { 0.1, "  0.1" },
+    };
+    for (const auto &c : cases) {
+        char text[SKILL_TEXT_SIZE];
+        FormatSkill(c.skill, text, sizeof text);
+        EXPECT_STREQ(text, c.text) << c.skill;
+    }
+}
+
+}  // namespace

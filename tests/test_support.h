@@ -1,0 +1,49 @@
+// Small pieces the pure tests share: a seeded generator and a time-zone scope.
+#ifndef QUORVEL_TEST_SUPPORT_H
+#define QUORVEL_TEST_SUPPORT_H
+
+#include <cstdint>
+#include <cstdlib>
+#include <ctime>
+#include <string>
+
+// A small deterministic generator, so that a seed always makes the same run.
+struct Rng {
+    uint64_t state;
+    uint64_t Next()
+    {
+        uint64_t z = (state += 0x9E3779B97F4A7C15ull);
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+        return z ^ (z >> 31);
+    }
+    uint32_t Below(uint32_t n) { return (uint32_t)(Next() % n); }
+    bool OneIn(uint32_t n) { return Below(n) == 0; }
+};
+
+// Sets the process's time zone for one test and puts the old one back afterwards. The
+// runtime keeps the daylight offset of the zone it last read from the system (none on
+// a machine set to UTC) when TZ names a zone without one, so the usual hour is set too.
+class ZoneScope {
+public:
+    explicit ZoneScope(const char *setting) : bias_(_dstbias)
+    {
+        const char *old = getenv("TZ");
+        previous_ = std::string("TZ=") + (old ? old : "");
+        _putenv(setting);
+        _tzset();
+        _dstbias = -3600;
+    }
+    ~ZoneScope()
+    {
+        _putenv(previous_.c_str());
+        _tzset();
+        _dstbias = bias_;
+    }
+
+private:
+    std::string previous_;
+    long bias_;
+};
+
+#endif
