@@ -79,12 +79,9 @@ int RefreshTrayIcon()
 void CALLBACK CheckDue(HWND, UINT, UINT_PTR, DWORD)
 {
     int32_t now = (int32_t)time(nullptr);
-    for (CraftTimer &craft : crafts) {
-        if (IsDue(&craft, now) && craft.alerted == 0) {
-            craft.alerted = 1;
+    for (CraftTimer &craft : crafts)
+        if (AlertIfDue(&craft, now))
             RefreshTrayIcon();
-        }
-    }
 }
 
 /* Records that a craft's bulk order was collected just now, and saves. */

@@ -82,6 +82,16 @@ bool IsDue(const CraftTimer *craft, int32_t now)
         && (double)craft->next_time - (double)now < 0.0;
 }
 
+/* The due check's decision for one craft at now: the first time it is seen due it is
+   marked alerted and 1 is returned, so that each scheduling alerts exactly once. */
+int AlertIfDue(CraftTimer *craft, int32_t now)
+{
+    if (!IsDue(craft, now) || craft->alerted != 0)
+        return 0;
+    craft->alerted = 1;
+    return 1;
+}
+
 /* The tray alerts while any craft is tracked and any craft has alerted. */
 bool AlertWanted()
 {

@@ -31,6 +31,7 @@ int32_t WaitForSkill(double skill);
 void ScheduleNext(CraftTimer *craft, int32_t now);
 int StepSkill(int32_t id, int direction);
 bool IsDue(const CraftTimer *craft, int32_t now);
+int AlertIfDue(CraftTimer *craft, int32_t now);
 bool AlertWanted();
 
 #endif

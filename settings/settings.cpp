@@ -46,7 +46,9 @@ double ParseSkill(const char *text)
 }
 
 /* Whether the file is there and can be opened for reading. The probe shares the file
-   with everyone, so another program merely having it open does not hide it. */
+   with everyone, so another program merely having it open does not hide it. Only a
+   directory that answers "no such file" proves there is none: when the directory itself
+   is gone (moved away, a drive not yet back) the record may well be in it. */
 static FileState ProbeFile(const char *path)
 {
     HANDLE file = CreateFileA(path, GENERIC_READ,
@@ -56,9 +58,7 @@ static FileState ProbeFile(const char *path)
         CloseHandle(file);
         return FILE_READABLE;
     }
-    DWORD error = GetLastError();
-    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? FILE_MISSING
-                                                                         : FILE_UNREADABLE;
+    return GetLastError() == ERROR_FILE_NOT_FOUND ? FILE_MISSING : FILE_UNREADABLE;
 }
 
 /* Waits a moment for a file that another program holds, as backup or sync tools briefly do. */
@@ -123,11 +123,16 @@ int LoadSettings()
 }
 
 /* Reads a file that was held at start-up, now that it can be read. An order received
-   since then is newer than anything stored, so a later next_time in memory is kept. */
+   since then is newer than anything stored, so a later next_time in memory is kept.
+   A file that has gone meanwhile holds nothing to protect: memory is all there is. */
 static int CatchUpLoad(const char *path)
 {
-    if (ProbeFile(path) != FILE_READABLE)
+    FileState state = ProbeFile(path);
+    if (state == FILE_UNREADABLE)
         return 0;
+    load_pending = 0;
+    if (state == FILE_MISSING)
+        return 1;
     int32_t received[CRAFT_COUNT];
     for (int k = 0; k < CRAFT_COUNT; k++)
         received[k] = crafts[k].next_time;
@@ -135,7 +140,6 @@ static int CatchUpLoad(const char *path)
     for (int k = 0; k < CRAFT_COUNT; k++)
         if (received[k] > crafts[k].next_time)
             crafts[k].next_time = received[k];
-    load_pending = 0;
     return 1;
 }
 
