@@ -157,12 +157,16 @@ int CloseAboutDialog(HWND box)
 }
 
 /* Runs the about box modally, owned by owner; 0 without opening a second box when
-   one is already open, else 1 once it has been closed. */
+   one is already open or when none could be created, else 1 once it has been closed. */
 int OpenAboutDialog(HWND owner)
 {
     if (about_open)
         return 0;
     about_open = 1;
-    DialogBoxParamA(app_instance, MAKEINTRESOURCEA(IDD_ABOUT), owner, AboutDialogProc, 0);
+    if (DialogBoxParamA(app_instance, MAKEINTRESOURCEA(IDD_ABOUT), owner, AboutDialogProc, 0) == -1) {
+        /* A box that never came up never runs its OK: without this it could not open again. */
+        about_open = 0;
+        return 0;
+    }
     return 1;
 }

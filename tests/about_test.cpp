@@ -198,6 +198,17 @@ TEST_F(AboutBox, OnlyOneBoxAtATimeAndItOpensAgainAfterOk)
     ExpectClosedAsScripted();
 }
 
+TEST_F(AboutBox, ABoxThatCannotBeCreatedDoesNotBlockTheNextOne)
+{
+    // A module without the template stands in for any reason creation can fail.
+    const HINSTANCE own = app_instance;
+    app_instance = GetModuleHandleA("kernel32.dll");
+    EXPECT_EQ(OpenAboutDialog(owner), 0);
+    app_instance = own;
+    EXPECT_EQ(Open({ PressOk }), 1);
+    ExpectClosedAsScripted();
+}
+
 TEST_F(AboutBox, EnterClosesEscapeDoesNot)
 {
     int result = Open({
