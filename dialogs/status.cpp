@@ -60,7 +60,6 @@ int OpenStatusDialog(HWND owner)
 void CloseStatusDialog(HWND dialog)
 {
     status_open = 0;
-    status_placed = 0;
     EndDialog(dialog, 0);
 }
 
