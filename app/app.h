@@ -15,6 +15,7 @@ int RefreshTrayIcon();
 
 /* Dialogs (dialogs/status.cpp, dialogs/about.cpp). */
 int OpenStatusDialog(HWND owner);
+void ShowStatusNextTimes();
 int OpenAboutDialog(HWND owner);
 
 #endif

@@ -91,6 +91,7 @@ int ReceiveOrder(int32_t id)
     if (k < 0)
         return 0;
     ScheduleNext(&crafts[k], (int32_t)time(nullptr));
+    ShowStatusNextTimes();
     RefreshTrayIcon();
     SaveSettings();
     return 1;

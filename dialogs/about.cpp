@@ -11,6 +11,9 @@
 /* 1 while an about box exists; only OpenAboutDialog and CloseAboutDialog touch it. */
 static int32_t about_open;
 
+/* The box showing now, so that a second request can bring it forward; null otherwise. */
+static HWND about_box;
+
 enum {
     PATH_SIZE = 260,
     QUERY_SIZE = 256,
@@ -114,6 +117,7 @@ int FillAboutLines(HWND box, const char *path)
    own file when there is none. Always answers FALSE. */
 static INT_PTR OnInitDialog(HWND box, LPARAM source)
 {
+    about_box = box;
     if (source) {
         FillAboutLines(box, (const char *)source);
         return FALSE;
@@ -135,6 +139,13 @@ static INT_PTR OnCommand(HWND box, WPARAM wparam)
     return TRUE;
 }
 
+/* The box is gone, by OK or with its owner: nothing left to bring forward. */
+static INT_PTR OnDestroy()
+{
+    about_box = nullptr;
+    return FALSE;
+}
+
 /* The about box's dialog procedure. */
 INT_PTR CALLBACK AboutDialogProc(HWND box, UINT message, WPARAM wparam, LPARAM lparam)
 {
@@ -143,6 +154,8 @@ INT_PTR CALLBACK AboutDialogProc(HWND box, UINT message, WPARAM wparam, LPARAM l
         return OnInitDialog(box, lparam);
     case WM_COMMAND:
         return OnCommand(box, wparam);
+    case WM_DESTROY:
+        return OnDestroy();
     default:
         return FALSE;
     }
@@ -157,11 +170,15 @@ int CloseAboutDialog(HWND box)
 }
 
 /* Runs the about box modally, owned by owner; 0 without opening a second box when
-   one is already open or when none could be created, else 1 once it has been closed. */
+   one is already open (that one is brought forward instead) or when none could be
+   created, else 1 once it has been closed. */
 int OpenAboutDialog(HWND owner)
 {
-    if (about_open)
+    if (about_open) {
+        if (about_box)
+            SetForegroundWindow(about_box);
         return 0;
+    }
     about_open = 1;
     if (DialogBoxParamA(app_instance, MAKEINTRESOURCEA(IDD_ABOUT), owner, AboutDialogProc, 0) == -1) {
         /* A box that never came up never runs its OK: without this it could not open again. */

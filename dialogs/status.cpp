@@ -11,6 +11,13 @@
 
 enum { STATUS_TIMER = 1, STATUS_PERIOD_MS = 1000, TAILOR_ID_OFFSET = 100 };
 
+/* The least of the caption that must lie on one monitor's work area for a saved place
+   to be kept: enough to see the caption and drag the dialog back by it. */
+enum { CAPTION_GRIP_WIDTH = 40, CAPTION_GRIP_HEIGHT = 8 };
+
+/* The arrows' range, and the middle where each control's own position stays parked. */
+enum { SPIN_LOW = 0, SPIN_HIGH = 120, SPIN_PARKED = 60 };
+
 const COLORREF REMAIN_BLACK = RGB(0, 0, 0);
 const COLORREF REMAIN_RED = RGB(255, 0, 0);
 
@@ -20,6 +27,9 @@ static int status_open;
 /* Move notifications are trusted only once the dialog is being put at its saved place:
    any earlier one would report the template's corner and lose the saved position. */
 static int status_placed;
+
+/* The open dialog's window, from its opening until it is destroyed; null otherwise. */
+static HWND status_dialog;
 
 /* The refresher of the open dialog; null while none runs. */
 static HANDLE refresher_thread;
@@ -39,12 +49,13 @@ static void SetControlText(HWND dialog, int id, const char *text)
     SetWindowTextA(GetDlgItem(dialog, id), text);
 }
 
-/* Opens the status dialog, or brings the main window forward when it is already open.
+/* Opens the status dialog, or brings the open one forward, wherever it lies buried.
    Returns 1 once a dialog has run and ended, 0 otherwise. */
 int OpenStatusDialog(HWND owner)
 {
     if (status_open) {
-        SetForegroundWindow(owner);
+        if (status_dialog)
+            SetForegroundWindow(status_dialog);
         return 0;
     }
     status_open = 1;
@@ -70,8 +81,8 @@ void CALLBACK StatusTick(HWND dialog, UINT, UINT_PTR, DWORD)
     ShowRemainTimes(dialog);
 }
 
-/* The first fill: clock, check boxes, next times, skills and the arrows' range. The
-   remaining times keep their template text, in black, until the first tick. */
+/* The first fill: clock, check boxes, next and remaining times in their colours,
+   skills and the arrows' range, all before the dialog is first painted. */
 int FillStatusDialog(HWND dialog)
 {
     ShowCurrentTime(dialog);
@@ -82,17 +93,61 @@ int FillStatusDialog(HWND dialog)
         ShowSkill(dialog, CraftControl(IDC_SMITH_SKILL, k), crafts[k].skill.load());
         /* Maximum above minimum: the upper arrow proposes a rise, the lower a fall. */
         SendDlgItemMessageA(dialog, CraftControl(IDC_SMITH_SPIN, k), UDM_SETRANGE, 0,
-                            MAKELPARAM(120, 0));
-        remain_colour[k] = REMAIN_BLACK;
+                            MAKELPARAM(SPIN_HIGH, SPIN_LOW));
+        SendDlgItemMessageA(dialog, CraftControl(IDC_SMITH_SPIN, k), UDM_SETPOS32, 0, SPIN_PARKED);
     }
+    ShowRemainTimes(dialog);
     return 1;
 }
 
-/* Pulls a frame that would lie on no monitor at all (a hand-edited position, a screen
-   since unplugged) onto the nearest monitor's work area. */
-static void KeepOnScreen(RECT *frame)
+/* The larger of two lengths. */
+static LONG Longer(LONG a, LONG b)
 {
-    if (MonitorFromRect(frame, MONITOR_DEFAULTTONULL))
+    return a > b ? a : b;
+}
+
+/* The smaller of two lengths. */
+static LONG Shorter(LONG a, LONG b)
+{
+    return a < b ? a : b;
+}
+
+/* Whether an area holds a grip of the caption band: a piece of it CAPTION_GRIP_WIDTH
+   wide and CAPTION_GRIP_HEIGHT tall, or the whole band where it is smaller. */
+static int HoldsCaptionGrip(const RECT *area, const RECT *band)
+{
+    LONG wide = Shorter(area->right, band->right) - Longer(area->left, band->left);
+    LONG tall = Shorter(area->bottom, band->bottom) - Longer(area->top, band->top);
+    return wide >= Shorter(CAPTION_GRIP_WIDTH, band->right - band->left) &&
+           tall >= Shorter(CAPTION_GRIP_HEIGHT, band->bottom - band->top);
+}
+
+/* The caption band looked for, and whether a monitor's work area holds a grip of it. */
+struct GripSearch {
+    RECT band;
+    int found;
+};
+
+/* One monitor of the search for a grip; stops the search once one is found. */
+static BOOL CALLBACK FindCaptionGrip(HMONITOR monitor, HDC, LPRECT, LPARAM data)
+{
+    GripSearch *search = (GripSearch *)data;
+    MONITORINFO info = {};
+    info.cbSize = sizeof info;
+    if (GetMonitorInfoA(monitor, &info) && HoldsCaptionGrip(&info.rcWork, &search->band))
+        search->found = 1;
+    return search->found ? FALSE : TRUE;
+}
+
+/* Keeps a frame whose caption can be grabbed on some monitor's work area; pulls any
+   other (a hand-edited position, a screen since unplugged, a frame that overlaps a
+   screen by a sliver) whole onto the nearest monitor's work area. The caption band
+   runs across the frame from its top down to the client area. */
+static void KeepOnScreen(RECT *frame, LONG caption_height)
+{
+    GripSearch search = { { frame->left, frame->top, frame->right, frame->top + caption_height }, 0 };
+    EnumDisplayMonitors(nullptr, nullptr, FindCaptionGrip, (LPARAM)&search);
+    if (search.found)
         return;
     MONITORINFO monitor = {};
     monitor.cbSize = sizeof monitor;
@@ -119,12 +174,14 @@ int PlaceStatusDialog(HWND dialog, const ScreenPoint *position)
     RECT frame;
     GetWindowRect(dialog, &frame);
     LONG width = frame.right - frame.left, height = frame.bottom - frame.top;
+    POINT client = { 0, 0 };
+    ClientToScreen(dialog, &client);
     /* Far enough out to be off every screen, near enough that adding the size cannot overflow. */
     const LONG far_out = 1L << 28;
     LONG x = position->x < -far_out ? -far_out : position->x > far_out ? far_out : position->x;
     LONG y = position->y < -far_out ? -far_out : position->y > far_out ? far_out : position->y;
     RECT wanted = { x, y, x + width, y + height };
-    KeepOnScreen(&wanted);
+    KeepOnScreen(&wanted, client.y - frame.top);
     status_placed = 1;
     MoveWindow(dialog, wanted.left, wanted.top, width, height, TRUE);
     return 1;
@@ -146,6 +203,17 @@ int ShowNextTime(HWND dialog, int k, const CraftTimer *craft)
     FormatLocalTime(craft->next_time, text, sizeof text);
     SetControlText(dialog, CraftControl(IDC_SMITH_NEXT, k), text);
     return 1;
+}
+
+/* Both next times and remaining times of the open dialog, after an order was received
+   from anywhere; nothing when no dialog is open. */
+void ShowStatusNextTimes()
+{
+    if (!status_dialog)
+        return;
+    for (int k = 0; k < CRAFT_COUNT; k++)
+        ShowNextTime(status_dialog, k, &crafts[k]);
+    ShowRemainTimes(status_dialog);
 }
 
 /* Chooses the colour of a craft's remaining time; a change repaints the text. */
@@ -210,6 +278,7 @@ int EnableCraftControls(HWND dialog)
 /* The opening: place, fill, icon, enabling, the clock timer and the refresher. */
 static INT_PTR OnInitDialog(HWND dialog)
 {
+    status_dialog = dialog;
     PlaceStatusDialog(dialog, &StatusPosition);
     FillStatusDialog(dialog);
     SendMessageA(dialog, WM_SETICON, ICON_SMALL,
@@ -239,12 +308,10 @@ static INT_PTR OnTrackingChange(HWND dialog, int id)
     return TRUE;
 }
 
-/* "Receive": schedules the next order, saves, and shows the new next time at once. */
-static INT_PTR OnReceive(HWND dialog, int id)
+/* "Receive": schedules the next order and saves; the receiving shows the new times. */
+static INT_PTR OnReceive(int id)
 {
     ReceiveOrder(id);
-    int k = CraftOfId(id);
-    ShowNextTime(dialog, k, &crafts[k]);
     return TRUE;
 }
 
@@ -260,19 +327,23 @@ static INT_PTR OnCommand(HWND dialog, int id)
         return OnTrackingChange(dialog, id);
     case IDC_SMITH_RECEIVE:
     case IDC_TAILOR_RECEIVE:
-        return OnReceive(dialog, id);
+        return OnReceive(id);
     default:
         return FALSE;
     }
 }
 
-/* Notifications of the two up-down controls. */
+/* Notifications of the two up-down controls. The skill is the record's: every proposed
+   change is refused, so the control's own position never moves and never sticks at
+   an end of its range. */
 static INT_PTR OnNotify(HWND dialog, int id, const NMHDR *header)
 {
     if (id != IDC_SMITH_SPIN && id != IDC_TAILOR_SPIN)
         return FALSE;
-    if (header->code == UDN_DELTAPOS)
+    if (header->code == UDN_DELTAPOS) {
         OnSkillSpin(dialog, id, (const NMUPDOWN *)header);
+        SetWindowLongPtrA(dialog, DWLP_MSGRESULT, 1);
+    }
     return TRUE;
 }
 
@@ -318,6 +389,7 @@ static INT_PTR OnDestroy(HWND dialog)
     StopRefresher();
     KillTimer(dialog, STATUS_TIMER);
     status_placed = 0;
+    status_dialog = nullptr;
     return FALSE;  /* the platform still frees the dialog's font */
 }
 

@@ -52,9 +52,10 @@ std::vector<HWND> AboutBoxes()
     return boxes;
 }
 
+// Room for far more than the box may show, so that a line longer than its buffer shows.
 std::string LineOf(HWND box, int control)
 {
-    char text[256] = {};
+    char text[1024] = {};
     GetDlgItemTextA(box, control, text, sizeof text);
     return text;
 }
@@ -180,16 +181,25 @@ TEST_F(AboutBox, ShowsIconAndTheThreeLinesOfTheProgramsVersionBlock)
     EXPECT_EQ(style & WS_SYSMENU, 0) << "the box has no close box";
 }
 
+// The second request also brings the open box in front of another window.
 TEST_F(AboutBox, OnlyOneBoxAtATimeAndItOpensAgainAfterOk)
 {
     int nested = -1, boxes = 0;
+    bool raised = false, came_forward = false;
     int first = Open({ [&](HWND box) {
+        HWND other = CreateWindowExA(0, "STATIC", "in front", WS_POPUP | WS_VISIBLE, 0, 0, 60, 60,
+                                     nullptr, nullptr, nullptr, nullptr);
+        raised = SetForegroundWindow(other) && GetForegroundWindow() == other;
         nested = OpenAboutDialog(owner);
+        came_forward = GetForegroundWindow() == box;
+        DestroyWindow(other);
         boxes = (int)AboutBoxes().size();
         SendDlgItemMessageA(box, IDC_ABOUT_OK, BM_CLICK, 0, 0);
     } });
     EXPECT_EQ(first, 1);
     EXPECT_EQ(nested, 0);
+    EXPECT_TRUE(raised);
+    EXPECT_TRUE(came_forward);
     EXPECT_EQ(boxes, 1);
     ExpectClosedAsScripted();
 
@@ -257,9 +267,10 @@ TEST_F(AboutBox, LinesFromOddVersionBlocks)
     const BlockCase cases[] = {
         // Only the first Translation pair counts.
         { "pairs.dll", { "first pair comments", "Version 1.0", "first pair copyright" } },
-        // A FileVersion longer than the line is cut to its first 23 characters.
+        // A FileVersion longer than the line is cut to its first 23 characters; a value
+        // of the text buffer's 256 characters, or one more, to its first 255.
         { "long_version.dll",
-          { "long version comments", "Version 1.2.3.4-abcdefghijklmno", "long version copyright" } },
+          { std::string(255, 'c'), "Version 1.2.3.4-abcdefghijklmno", std::string(255, 'r') } },
         { "no_comments.dll", { S, "Version 4.5", "no comments copyright" } },
         { "no_translation.dll", { S, S, S } },
         { "short_translation.dll", { S, S, S } },

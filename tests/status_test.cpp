@@ -5,6 +5,7 @@
 #include <commctrl.h>
 
 #include <functional>
+#include <map>
 #include <string>
 
 #include "app/app.h"
@@ -126,6 +127,44 @@ std::string LocalTime(int32_t when)
     return text;
 }
 
+// Whether a clock text shows this second, or one of the two before it.
+bool ShowsNow(const std::string &text)
+{
+    const int32_t now = (int32_t)time(nullptr);
+    return text == LocalTime(now) || text == LocalTime(now - 1) || text == LocalTime(now - 2);
+}
+
+// Whether a remaining-time text shows a full hour from the moment the craft was set up.
+bool ShowsAnHour(const std::string &text)
+{
+    return text == "1:00:00" || text == "0:59:59" || text == "0:59:58";
+}
+
+// A window of this thread shown in front of everything, as another program's would be.
+struct InFront {
+    HWND window = CreateWindowExA(0, "STATIC", "in front", WS_POPUP | WS_VISIBLE, 0, 0, 60, 60,
+                                  nullptr, nullptr, nullptr, nullptr);
+    ~InFront() { DestroyWindow(window); }
+    bool Raise() { return SetForegroundWindow(window) && GetForegroundWindow() == window; }
+};
+
+// Text writes that reached subclassed controls; the former procedure is kept as a property.
+std::map<HWND, int> text_writes;
+
+LRESULT CALLBACK CountTextWrites(HWND control, UINT message, WPARAM wparam, LPARAM lparam)
+{
+    if (message == WM_SETTEXT)
+        text_writes[control]++;
+    return CallWindowProcA((WNDPROC)GetPropA(control, "counted"), control, message, wparam, lparam);
+}
+
+void CountTextWritesTo(HWND control)
+{
+    text_writes[control] = 0;
+    SetPropA(control, "counted",
+             (HANDLE)SetWindowLongPtrA(control, GWLP_WNDPROC, (LONG_PTR)CountTextWrites));
+}
+
 class StatusDialog : public ShellFixture {
 protected:
     Script current;
@@ -182,12 +221,14 @@ TEST_F(StatusDialog, OpensAtTheSavedPlaceOwnedByTheMainWindowWithEveryText)
         char caption[32] = "";
         GetWindowTextA(dialog, caption, sizeof caption);
         EXPECT_STREQ(caption, "Quorvel");
-        EXPECT_EQ(Text(dialog, IDC_NOW).size(), 19u);
+        const std::string opened_at = Text(dialog, IDC_NOW);
+        EXPECT_TRUE(ShowsNow(opened_at)) << opened_at;
         EXPECT_EQ(Text(dialog, IDC_SMITH_NEXT), LocalTime(next));
         EXPECT_EQ(Text(dialog, IDC_TAILOR_NEXT), LocalTime(0)) << "never scheduled: the moment 0";
         EXPECT_EQ(Text(dialog, IDC_SMITH_SKILL), " 50.0");
         EXPECT_EQ(Text(dialog, IDC_TAILOR_SKILL), "  0.0");
-        EXPECT_EQ(Text(dialog, IDC_SMITH_REMAIN), "0:00:00") << "the first second keeps the template";
+        EXPECT_TRUE(ShowsAnHour(Text(dialog, IDC_SMITH_REMAIN))) << "at once, not after the first tick";
+        EXPECT_EQ(Text(dialog, IDC_TAILOR_REMAIN), "0:00:00");
         EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_SMITH_AVAILABLE), BST_CHECKED);
         EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_TAILOR_AVAILABLE), BST_UNCHECKED);
         for (int smith : { IDC_SMITH_RECEIVE, IDC_SMITH_NEXT, IDC_SMITH_NEXT_LABEL, IDC_SMITH_REMAIN,
@@ -198,8 +239,13 @@ TEST_F(StatusDialog, OpensAtTheSavedPlaceOwnedByTheMainWindowWithEveryText)
         EXPECT_TRUE(Enabled(dialog, IDC_TAILOR_AVAILABLE)) << "the check box is never greyed";
         EXPECT_EQ(GetFocus(), GetDlgItem(dialog, IDC_STATUS_OK));
         Pump(1100);
+        DWORD waited = GetTickCount();
+        while (Text(dialog, IDC_NOW) == opened_at && GetTickCount() - waited < 2000)
+            Pump(10);
+        EXPECT_NE(Text(dialog, IDC_NOW), opened_at) << "the clock runs";
+        EXPECT_TRUE(ShowsNow(Text(dialog, IDC_NOW))) << Text(dialog, IDC_NOW);
         std::string remain = Text(dialog, IDC_SMITH_REMAIN);
-        EXPECT_TRUE(remain == "0:59:59" || remain == "0:59:58" || remain == "1:00:00") << remain;
+        EXPECT_TRUE(ShowsAnHour(remain)) << remain;
         EXPECT_EQ(TextColour(dialog, IDC_SMITH_REMAIN), RGB(0, 0, 0));
         EXPECT_EQ(Text(dialog, IDC_TAILOR_REMAIN), "0:00:00");
         EXPECT_EQ(TextColour(dialog, IDC_TAILOR_REMAIN), RGB(0, 0, 0)) << "untracked stays black";
@@ -209,16 +255,27 @@ TEST_F(StatusDialog, OpensAtTheSavedPlaceOwnedByTheMainWindowWithEveryText)
     ExpectClosedByBody();
 }
 
+// Red from the first paint, and a red of one opening is not carried into the next.
 TEST_F(StatusDialog, OverdueAndJustDueTrackedCraftsReadZeroInRed)
 {
     Track(0, 50.0, Now() - 90);
     Track(1, 50.0, 0);
     Open([&](HWND dialog) {
-        Pump(1100);
-        for (int id : { IDC_SMITH_REMAIN, IDC_TAILOR_REMAIN }) {
-            EXPECT_EQ(Text(dialog, id), "0:00:00") << id;
-            EXPECT_EQ(TextColour(dialog, id), RGB(255, 0, 0)) << id;
+        for (int pass = 0; pass < 2; pass++) {
+            for (int id : { IDC_SMITH_REMAIN, IDC_TAILOR_REMAIN }) {
+                EXPECT_EQ(Text(dialog, id), "0:00:00") << id << " pass " << pass;
+                EXPECT_EQ(TextColour(dialog, id), RGB(255, 0, 0)) << id << " pass " << pass;
+            }
+            Pump(1100);
         }
+        Click(dialog, IDC_STATUS_OK);
+    });
+    ExpectClosedByBody();
+    Track(0, 50.0, Now() + 3600);
+    Open([&](HWND dialog) {
+        EXPECT_TRUE(ShowsAnHour(Text(dialog, IDC_SMITH_REMAIN))) << Text(dialog, IDC_SMITH_REMAIN);
+        EXPECT_EQ(TextColour(dialog, IDC_SMITH_REMAIN), RGB(0, 0, 0)) << "no longer due: black at once";
+        EXPECT_EQ(TextColour(dialog, IDC_TAILOR_REMAIN), RGB(255, 0, 0));
         Click(dialog, IDC_STATUS_OK);
     });
     ExpectClosedByBody();
@@ -238,13 +295,21 @@ TEST_F(StatusDialog, NextTimesWithoutALocalTimeShowThePlaceholder)
     ExpectClosedByBody();
 }
 
+// Each second request brings the buried dialog itself to the front.
 TEST_F(StatusDialog, ASecondRequestOpensNothingWhileOneIsOpen)
 {
     int second = -1, from_menu = -1, from_tray = -1;
     int first = Open([&](HWND dialog) {
+        InFront other;
+        ASSERT_TRUE(other.Raise());
         second = OpenStatusDialog(window);
+        EXPECT_EQ(GetForegroundWindow(), dialog) << "direct";
+        ASSERT_TRUE(other.Raise());
         from_menu = (int)SendMessageA(window, WM_COMMAND, IDM_STATUS, 0);
+        EXPECT_EQ(GetForegroundWindow(), dialog) << "menu";
+        ASSERT_TRUE(other.Raise());
         from_tray = (int)SendMessageA(window, WM_TRAYNOTIFY, 1, WM_LBUTTONDBLCLK);
+        EXPECT_EQ(GetForegroundWindow(), dialog) << "double-click";
         EXPECT_EQ(FindStatusDialog(window), dialog);
         Click(dialog, IDC_STATUS_OK);
     });
@@ -271,6 +336,7 @@ TEST_F(StatusDialog, ArrowsStepOneTenthPerNotificationAndTheBoxFollows)
 {
     Track(0, 50.0, Now() + 3600);
     Open([&](HWND dialog) {
+        const LRESULT parked = SendDlgItemMessageA(dialog, IDC_SMITH_SPIN, UDM_GETPOS32, 0, 0);
         HWND box = GetDlgItem(dialog, IDC_SMITH_SKILL);
         SetFocus(box);
         Key(box, VK_UP);
@@ -288,27 +354,46 @@ TEST_F(StatusDialog, ArrowsStepOneTenthPerNotificationAndTheBoxFollows)
         SendMessageA(window, WM_COMMAND, IDM_UPSKILL_SMITH, 0);
         EXPECT_EQ(WaitForText(dialog, IDC_SMITH_SKILL, " 50.0"), " 50.0") << "the tray menu's step shows too";
         EXPECT_EQ(Text(dialog, IDC_TAILOR_SKILL), " 50.0");
+        for (int click = 0; click < 20; click++)
+            Key(box, VK_UP);
+        EXPECT_EQ(WaitForText(dialog, IDC_SMITH_SKILL, " 52.0"), " 52.0");
+        EXPECT_EQ(SendDlgItemMessageA(dialog, IDC_SMITH_SPIN, UDM_GETPOS32, 0, 0), parked)
+            << "the arrows' own position never moves";
         Click(dialog, IDC_STATUS_OK);
     });
     ExpectClosedByBody();
-    EXPECT_EQ(GetPrivateProfileIntA("SMITH", "SKILL", 0, Ini().c_str()), 50);
+    EXPECT_EQ(GetPrivateProfileIntA("SMITH", "SKILL", 0, Ini().c_str()), 52);
 }
 
+// Zero skills are never rewritten by the refresher, and neither is a box whose skill
+// stays as it is: only the one step up is written.
 TEST_F(StatusDialog, AZeroSkillIsShownAndItsFirstStepUpAppears)
 {
+    Track(0, 0.0, Now() + 60);
     Track(1, 0.0, Now() + 60);
     Open([&](HWND dialog) {
+        HWND smith = GetDlgItem(dialog, IDC_SMITH_SKILL), tailor = GetDlgItem(dialog, IDC_TAILOR_SKILL);
+        CountTextWritesTo(smith);
+        CountTextWritesTo(tailor);
         EXPECT_EQ(Text(dialog, IDC_TAILOR_SKILL), "  0.0");
-        Key(GetDlgItem(dialog, IDC_TAILOR_SKILL), VK_UP);
+        Pump(300);
+        EXPECT_EQ(text_writes[smith], 0);
+        EXPECT_EQ(text_writes[tailor], 0);
+        Key(tailor, VK_UP);
         EXPECT_EQ(WaitForText(dialog, IDC_TAILOR_SKILL, "  0.1"), "  0.1");
+        Pump(300);
+        EXPECT_EQ(text_writes[smith], 0);
+        EXPECT_EQ(text_writes[tailor], 1);
         Click(dialog, IDC_STATUS_OK);
     });
     ExpectClosedByBody();
 }
 
+// The dialog's own "Receive" and the tray menu's "Received" both show the new times at once.
 TEST_F(StatusDialog, ReceiveShowsTheNewNextTimeAtOnceAndSaves)
 {
     Track(0, 50.0, Now() - 100);
+    Track(1, 50.0, Now() + 100);
     crafts[0].alerted = 1;
     RefreshTrayIcon();
     Open([&](HWND dialog) {
@@ -318,6 +403,11 @@ TEST_F(StatusDialog, ReceiveShowsTheNewNextTimeAtOnceAndSaves)
         EXPECT_EQ(Text(dialog, IDC_SMITH_NEXT), LocalTime(crafts[0].next_time));
         EXPECT_EQ(IniInt("SMITH", "NEXT"), crafts[0].next_time);
         EXPECT_EQ(CurrentTrayIcon(), Picture(IDI_TRAY_NORMAL));
+        SendMessageA(window, WM_COMMAND, IDM_RECEIVED_TAILOR, 0);
+        EXPECT_GE(crafts[1].next_time, before + 3600);
+        EXPECT_EQ(Text(dialog, IDC_TAILOR_NEXT), LocalTime(crafts[1].next_time)) << "from the tray menu";
+        EXPECT_TRUE(ShowsAnHour(Text(dialog, IDC_TAILOR_REMAIN))) << Text(dialog, IDC_TAILOR_REMAIN);
+        EXPECT_EQ(TextColour(dialog, IDC_TAILOR_REMAIN), RGB(0, 0, 0));
         Click(dialog, IDC_STATUS_OK);
     });
     ExpectClosedByBody();
@@ -398,21 +488,53 @@ TEST_F(StatusDialog, ReopensExactlyWhereItWasLeft)
     }
 }
 
+// A saved place is kept while a grip of the caption, 40 pixels wide and 8 tall, lies on
+// the work area; otherwise the whole dialog is brought onto it.
 TEST_F(StatusDialog, APositionOnNoScreenIsBroughtOntoTheNearestOne)
 {
-    const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
-    const ScreenPoint far_places[] = { { -5000, -5000 }, { 100000, 200 }, { INT32_MIN, INT32_MAX } };
-    for (const ScreenPoint &place : far_places) {
-        StatusPosition = place;
+    RECT work;
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    LONG w = 0, h = 0, caption = 0;
+    StatusPosition = ScreenPoint{ 100, 100 };
+    Open([&](HWND dialog) {
+        RECT frame;
+        GetWindowRect(dialog, &frame);
+        POINT client = { 0, 0 };
+        ClientToScreen(dialog, &client);
+        w = frame.right - frame.left;
+        h = frame.bottom - frame.top;
+        caption = client.y - frame.top;
+        Click(dialog, IDC_STATUS_OK);
+    });
+    ASSERT_GT(caption, 8);
+    const struct { int32_t x, y; bool kept; } places[] = {
+        { -5000, -5000, false }, { 100000, 200, false }, { INT32_MIN, INT32_MAX, false },
+        // a frame that overlaps the work area by one pixel, on each side
+        { work.right - 1, 200, false }, { work.left - w + 1, 200, false },
+        { 200, work.bottom - 1, false }, { 200, work.top - h + 1, false },
+        // the caption above the top, the rest of the dialog on the screen
+        { 200, work.top - caption + 7, false }, { 200, work.top - caption + 8, true },
+        { 200, work.bottom - 7, false }, { 200, work.bottom - 8, true },
+        { work.right - 39, 200, false }, { work.right - 40, 200, true },
+        { work.left - w + 39, 200, false }, { work.left - w + 40, 200, true },
+    };
+    for (const auto &place : places) {
+        SCOPED_TRACE(testing::Message() << place.x << ", " << place.y);
+        StatusPosition = ScreenPoint{ place.x, place.y };
         RECT frame = {};
         Open([&](HWND dialog) {
             GetWindowRect(dialog, &frame);
             Click(dialog, IDC_STATUS_OK);
         });
-        EXPECT_GE(frame.left, 0) << place.x;
-        EXPECT_GE(frame.top, 0) << place.y;
-        EXPECT_LE(frame.right, width) << place.x;
-        EXPECT_LE(frame.bottom, height) << place.y;
+        if (place.kept) {
+            EXPECT_EQ(frame.left, place.x);
+            EXPECT_EQ(frame.top, place.y);
+            continue;
+        }
+        EXPECT_GE(frame.left, work.left);
+        EXPECT_GE(frame.top, work.top);
+        EXPECT_LE(frame.right, work.right);
+        EXPECT_LE(frame.bottom, work.bottom);
     }
 }
 
