@@ -100,6 +100,14 @@ TEST_F(TrayShell, EachCraftGetsOneNoticePerSchedulingAlsoWhileTheLampIsRed)
     EXPECT_NE(balloons::WaitFor(L"Tailor order ready", 5000), nullptr);
 }
 
+TEST_F(TrayShell, APointerOnTheLampRewritesTheTipAtMostOnceASecond)
+{
+    EXPECT_EQ(RefreshTrayTip(), 0) << "the tip was written with the icon just now";
+    Sleep(1100);
+    EXPECT_EQ(RefreshTrayTip(), 1);
+    EXPECT_EQ(RefreshTrayTip(), 0);
+}
+
 TEST_F(TrayShell, DueCheckLeavesCraftsThatAreNotYetDueOrNotTracked)
 {
     crafts[0].available = 1;
