@@ -12,6 +12,7 @@ extern HINSTANCE app_instance;
 /* Tray shell (app/tray.cpp). */
 int ReceiveOrder(int32_t id);
 int RefreshTrayIcon();
+int SaveAndReport();
 
 /* Dialogs (dialogs/status.cpp, dialogs/about.cpp). */
 int OpenStatusDialog(HWND owner);

@@ -1,6 +1,7 @@
 /* The hidden main window: it exists only to receive tray notifications, menu commands
    and timer ticks, and its destruction ends the program. */
 #include <windows.h>
+#include <shellapi.h>
 
 #include "app/tray.h"
 #include "model/craft.h"
@@ -11,6 +12,9 @@ HINSTANCE app_instance;
 
 /* Sent by the shell to every top-level window when the taskbar is (re)created. */
 static UINT taskbar_created;
+
+/* Set when the session ends: whatever follows must not wait for the player. */
+static int session_ending;
 
 enum { DUE_TIMER = 0, DUE_PERIOD_MS = 1000 };
 
@@ -25,7 +29,10 @@ static LRESULT OnCreate(HWND window)
 /* Saves, removes the tray icon and ends the message loop. */
 static LRESULT OnDestroy(HWND window)
 {
-    SaveSettings();
+    if (session_ending)
+        SaveSettings();
+    else
+        SaveBeforeExit();
     RemoveTrayIcon();
     KillTimer(window, DUE_TIMER);
     PostQuitMessage(0);
@@ -56,14 +63,18 @@ static LRESULT OnCommand(HWND window, WPARAM wparam)
     }
 }
 
-/* Answers mouse events on the tray icon: double-click opens the status dialog,
-   right-click the menu. */
+/* Answers mouse events on the tray icon: double-click and a click on a balloon open
+   the status dialog, right-click the menu, and a pointer resting on it refreshes the tip. */
 static LRESULT OnTrayNotify(HWND window, WPARAM wparam, LPARAM lparam)
 {
     if (wparam == 1) {
         switch (lparam) {
         case WM_LBUTTONDBLCLK:
+        case NIN_BALLOONUSERCLICK:
             return OpenStatusDialog(window);
+        case WM_MOUSEMOVE:
+            RefreshTrayTip();
+            return 1;
         case WM_RBUTTONUP:
             ShowTrayMenu(window);
             return 1;
@@ -72,11 +83,14 @@ static LRESULT OnTrayNotify(HWND window, WPARAM wparam, LPARAM lparam)
     return DefWindowProcA(window, WM_TRAYNOTIFY, wparam, lparam);
 }
 
-/* Log-off or shut-down ends the process without destroying the window: save first. */
+/* Log-off or shut-down ends the process without destroying the window: save first,
+   silently, for nobody is there to answer. */
 static LRESULT OnEndSession(WPARAM ending)
 {
-    if (ending)
+    if (ending) {
+        session_ending = 1;
         SaveSettings();
+    }
     return 0;
 }
 
@@ -99,6 +113,9 @@ static LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wparam, LP
             RestoreTrayIcon();
             return 0;
         }
+        LRESULT answer;
+        if (AnswerHandOver(window, message, wparam, lparam, &answer))
+            return answer;
         return DefWindowProcA(window, message, wparam, lparam);
     }
 }

@@ -7,14 +7,25 @@
 #include <cstring>
 #include <ctime>
 
+#include "dialogs/timefmt.h"
 #include "model/craft.h"
 #include "res/resource.h"
 #include "settings/settings.h"
 
-enum { TRAY_ICON_ID = 1 };
+enum { TRAY_ICON_ID = 1, TIP_PERIOD_MS = 1000, LABEL_SIZE = 32, MESSAGE_SIZE = 1025 };
 
-/* The one tray icon: its record says which picture the shell shows now. */
+/* The one tray icon: its record says which picture and tip the shell shows now. Until
+   the shell has taken the icon, tray_shown is 0 and the due check offers it again. */
 static NOTIFYICONDATAA tray_icon;
+static int tray_shown;
+
+/* When the tip was last rebuilt (GetTickCount), so that a pointer resting on the lamp
+   rebuilds it at most once a second. */
+static DWORD tip_built_at;
+
+/* Set from a failed save until the next one that succeeds: one run of failures shows
+   its balloon once. */
+static int save_failing;
 
 /* A tray picture by resource number; the platform hands out one shared handle per icon. */
 static HICON TrayPicture(int id)
@@ -22,33 +33,49 @@ static HICON TrayPicture(int id)
     return LoadIconA(app_instance, MAKEINTRESOURCEA(id));
 }
 
-/* Puts the green lamp into the notification area for the main window. */
+/* Writes the tip from the craft records: the program name and a line per tracked craft. */
+static void BuildTip()
+{
+    char labels[CRAFT_COUNT][LABEL_SIZE], ready[LABEL_SIZE];
+    LoadStringA(app_instance, IDS_TIP_SMITH, labels[CRAFT_SMITH], LABEL_SIZE);
+    LoadStringA(app_instance, IDS_TIP_TAILOR, labels[CRAFT_TAILOR], LABEL_SIZE);
+    LoadStringA(app_instance, IDS_TIP_READY, ready, LABEL_SIZE);
+    const char *const names[CRAFT_COUNT] = { labels[CRAFT_SMITH], labels[CRAFT_TAILOR] };
+    FormatTrayTip(crafts, CRAFT_COUNT, names, ready, (int32_t)time(nullptr), tray_icon.szTip,
+                  sizeof tray_icon.szTip);
+    tip_built_at = GetTickCount();
+}
+
+/* Puts the green lamp into the notification area for the main window. The record has
+   the size that carries balloons and a tip of several lines. */
 void AddTrayIcon(HWND window)
 {
     memset(&tray_icon, 0, sizeof tray_icon);
-    tray_icon.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    tray_icon.cbSize = NOTIFYICONDATAA_V2_SIZE;
     tray_icon.hWnd = window;
     tray_icon.uID = TRAY_ICON_ID;
     tray_icon.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     tray_icon.uCallbackMessage = WM_TRAYNOTIFY;
     tray_icon.hIcon = TrayPicture(IDI_TRAY_NORMAL);
-    lstrcpyA(tray_icon.szTip, "Quorvel");
-    Shell_NotifyIconA(NIM_ADD, &tray_icon);
+    BuildTip();
+    tray_shown = Shell_NotifyIconA(NIM_ADD, &tray_icon) != FALSE;
 }
 
 /* Takes the icon out of the notification area. */
 void RemoveTrayIcon()
 {
     Shell_NotifyIconA(NIM_DELETE, &tray_icon);
+    tray_shown = 0;
 }
 
-/* Brings the icon back with its current picture after the shell has restarted. The
-   shell also announces itself while our icon still exists; then the add fails and the
-   picture is refreshed in place, so there is never a second lamp. */
-void RestoreTrayIcon()
+/* Brings the icon back with its current picture after the shell has restarted, or
+   when it could not take the icon before. The shell also announces itself while our
+   icon still exists; then the add fails and the picture is refreshed in place, so there
+   is never a second lamp. Returns 1 when the shell shows the icon. */
+int RestoreTrayIcon()
 {
-    if (!Shell_NotifyIconA(NIM_ADD, &tray_icon))
-        Shell_NotifyIconA(NIM_MODIFY, &tray_icon);
+    tray_shown = Shell_NotifyIconA(NIM_ADD, &tray_icon) || Shell_NotifyIconA(NIM_MODIFY, &tray_icon);
+    return tray_shown;
 }
 
 /* The picture the icon shows now. */
@@ -71,17 +98,104 @@ int RefreshTrayIcon()
     } else {
         tray_icon.hIcon = TrayPicture(IDI_TRAY_NORMAL);
     }
+    BuildTip();
     Shell_NotifyIconA(NIM_MODIFY, &tray_icon);
     return beeped;
 }
 
-/* Timer 0, every second: alerts once for each craft that has become due. */
+/* Rewrites the tip for a pointer over the lamp, at most once a second, so that the
+   countdown costs nothing while nobody looks. Returns 1 when it was rewritten. */
+int RefreshTrayTip()
+{
+    if (GetTickCount() - tip_built_at < TIP_PERIOD_MS)
+        return 0;
+    BuildTip();
+    Shell_NotifyIconA(NIM_MODIFY, &tray_icon);
+    return 1;
+}
+
+/* A balloon on the lamp with the information icon; the shell plays no sound for it.
+   Wide, so that any folder name shows as it is. */
+static int ShowBalloon(const wchar_t *text)
+{
+    NOTIFYICONDATAW balloon = {};
+    balloon.cbSize = NOTIFYICONDATAW_V2_SIZE;
+    balloon.hWnd = tray_icon.hWnd;
+    balloon.uID = TRAY_ICON_ID;
+    balloon.uFlags = NIF_INFO;
+    lstrcpynW(balloon.szInfo, text, sizeof balloon.szInfo / sizeof *balloon.szInfo);
+    lstrcpynW(balloon.szInfoTitle, L"Quorvel", sizeof balloon.szInfoTitle / sizeof *balloon.szInfoTitle);
+    balloon.dwInfoFlags = NIIF_INFO | NIIF_NOSOUND;
+    return Shell_NotifyIconW(NIM_MODIFY, &balloon) != FALSE;
+}
+
+/* Names the crafts that came due in one tick (bit k for craft k) in a balloon. */
+static int ShowNotice(int came_due)
+{
+    static const UINT notices[] = { 0, IDS_NOTICE_SMITH, IDS_NOTICE_TAILOR, IDS_NOTICE_BOTH };
+    wchar_t text[MESSAGE_SIZE];
+    if (!LoadStringW(app_instance, notices[came_due & 3], text, MESSAGE_SIZE))
+        return 0;
+    return ShowBalloon(text);
+}
+
+/* Timer 0, every second: offers the icon again while the shell has not taken it, then
+   alerts once for each craft that has become due and names those crafts in a notice. */
 void CALLBACK CheckDue(HWND, UINT, UINT_PTR, DWORD)
 {
+    if (!tray_shown)
+        RestoreTrayIcon();
     int32_t now = (int32_t)time(nullptr);
-    for (CraftTimer &craft : crafts)
-        if (AlertIfDue(&craft, now))
+    int came_due = 0;
+    for (int k = 0; k < CRAFT_COUNT; k++) {
+        if (AlertIfDue(&crafts[k], now)) {
             RefreshTrayIcon();
+            came_due |= 1 << k;
+        }
+    }
+    if (came_due)
+        ShowNotice(came_due);
+}
+
+/* A failed-save message that names the settings folder. 0 when there is no usable
+   settings file to name (a folder too deep for one): the timers then live in memory
+   only, as the player has always known them to there, and nothing is said. */
+static int SaveFailedText(UINT id, wchar_t *text)
+{
+    wchar_t path[SETTINGS_PATH_MAX + 1], folder[SETTINGS_PATH_MAX + 1], format[MESSAGE_SIZE];
+    if (!SettingsPath(path, SETTINGS_PATH_MAX + 1)
+        || !GetCurrentDirectoryW(SETTINGS_PATH_MAX + 1, folder)
+        || !LoadStringW(app_instance, id, format, MESSAGE_SIZE))
+        return 0;
+    wsprintfW(text, format, folder);
+    return 1;
+}
+
+/* Saves, and tells the player in a balloon when the file could not be written: once
+   for a run of failed saves, and again after a save has succeeded. */
+int SaveAndReport()
+{
+    if (SaveSettings()) {
+        save_failing = 0;
+        return 1;
+    }
+    wchar_t text[MESSAGE_SIZE];
+    if (!save_failing && SaveFailedText(IDS_SAVE_FAILED, text))
+        save_failing = ShowBalloon(text);
+    return 0;
+}
+
+/* The last save before the program ends. While it fails the player may free the file
+   and retry, or leave without saving. Returns 1 when the file was written. */
+int SaveBeforeExit()
+{
+    wchar_t text[MESSAGE_SIZE];
+    while (!SaveSettings()) {
+        if (!SaveFailedText(IDS_EXIT_SAVE_FAILED, text)
+            || MessageBoxW(nullptr, text, L"Quorvel", MB_RETRYCANCEL | MB_ICONWARNING) != IDRETRY)
+            return 0;
+    }
+    return 1;
 }
 
 /* Records that a craft's bulk order was collected just now, and saves. */
@@ -93,7 +207,7 @@ int ReceiveOrder(int32_t id)
     ScheduleNext(&crafts[k], (int32_t)time(nullptr));
     ShowStatusNextTimes();
     RefreshTrayIcon();
-    SaveSettings();
+    SaveAndReport();
     return 1;
 }
 
@@ -142,5 +256,9 @@ void ShowTrayMenu(HWND window)
     SetForegroundWindow(window);
     TrackPopupMenu(popup, TPM_RIGHTALIGN | TPM_BOTTOMALIGN | TPM_LEFTBUTTON, cursor.x, cursor.y, 0,
                    window, nullptr);
+    /* A menu tracked for a notification icon can close at once the next time it is
+       shown unless the window gets a message after the tracking: the platform's
+       documented remedy is a harmless one. */
+    PostMessageA(window, WM_NULL, 0, 0);
     DestroyMenu(menu);
 }

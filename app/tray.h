@@ -13,10 +13,17 @@ int RunMessageLoop();
 /* Tray pieces the main window procedure calls; also used by the tests. */
 void AddTrayIcon(HWND window);
 void RemoveTrayIcon();
-void RestoreTrayIcon();
+int RestoreTrayIcon();
 HICON CurrentTrayIcon();
 HMENU LoadTrayMenu(HMENU *popup);
 void ShowTrayMenu(HWND window);
 void CALLBACK CheckDue(HWND window, UINT message, UINT_PTR timer, DWORD tick);
+int RefreshTrayTip();
+int SaveBeforeExit();
+
+/* One running copy per settings file (app/instance.cpp). */
+int ClaimSettingsFile();
+int HandOverToHolder();
+int AnswerHandOver(HWND window, UINT message, WPARAM wparam, LPARAM lparam, LRESULT *answer);
 
 #endif

@@ -10,6 +10,12 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     app_instance = instance;
     INITCOMMONCONTROLSEX controls = { sizeof controls, ICC_UPDOWN_CLASS };
     InitCommonControlsEx(&controls);
+    /* A second copy on the same file would write its own memory over the first one's
+       record: it hands over to the running copy and leaves before reading anything. */
+    if (!ClaimSettingsFile()) {
+        HandOverToHolder();
+        return 0;
+    }
     LoadSettings();
     if (!RegisterMainClass(instance))
         return 0;

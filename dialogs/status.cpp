@@ -363,7 +363,7 @@ static INT_PTR OnMove(HWND dialog)
 /* The close, by OK, the close box or the system menu. */
 static INT_PTR OnClose(HWND dialog)
 {
-    SaveSettings();
+    SaveAndReport();
     StopRefresher();
     KillTimer(dialog, STATUS_TIMER);
     CloseStatusDialog(dialog);

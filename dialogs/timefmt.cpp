@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 
 const char NO_TIME_TEXT[] = "----/--/-- --:--:--";
@@ -80,4 +81,28 @@ int FormatSkill(double skill, char *text, size_t size)
         return 0;
     int n = snprintf(text, size, "%5.1f", skill);
     return n >= 0 && (size_t)n < size;
+}
+
+/* The tray tip: the program name, then one line per tracked craft with its remaining
+   time, or the ready text once nothing is left. labels name the crafts in order.
+   Returns 0 when the text had to be cut. */
+int FormatTrayTip(const CraftTimer *records, int count, const char *const *labels,
+                  const char *ready, int32_t now, char *text, size_t size)
+{
+    if (size == 0)
+        return 0;
+    snprintf(text, size, "%s", "Quorvel");
+    for (int k = 0; k < count; k++) {
+        if (records[k].available == 0)
+            continue;
+        int overdue;
+        char remain[REMAIN_TEXT_SIZE];
+        FormatRemain(RemainingTime(records[k].available, records[k].next_time, now, &overdue),
+                     remain, sizeof remain);
+        size_t used = strlen(text);
+        int n = snprintf(text + used, size - used, "\n%s: %s", labels[k], overdue ? ready : remain);
+        if (n < 0 || (size_t)n >= size - used)
+            return 0;
+    }
+    return 1;
 }

@@ -49,6 +49,16 @@
 #define IDI_TRAY_NORMAL         2102
 #define IDI_TRAY_ALERT          2103
 
+/* Texts of the tray: the tip's lines, the notices and the failed-save messages */
+#define IDS_TIP_SMITH           3001
+#define IDS_TIP_TAILOR          3002
+#define IDS_TIP_READY           3003
+#define IDS_NOTICE_SMITH        3011
+#define IDS_NOTICE_TAILOR       3012
+#define IDS_NOTICE_BOTH         3013
+#define IDS_SAVE_FAILED         3021
+#define IDS_EXIT_SAVE_FAILED    3022
+
 /* Tray callback message: the application-message base (WM_APP, 0x8000) plus 100 */
 #define WM_TRAYNOTIFY           32868
 

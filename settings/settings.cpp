@@ -21,14 +21,23 @@ enum FileState { FILE_MISSING, FILE_READABLE, FILE_UNREADABLE };
 
 /* Builds "<current directory>\Quorvel.ini"; 0 when that would not fit the path limit,
    so that nothing is ever read from or written to a cut-off name. */
-int SettingsPath(char *path, size_t size)
+int SettingsPath(wchar_t *path, size_t count)
 {
-    char dir[SETTINGS_PATH_MAX + 1];
-    DWORD len = GetCurrentDirectoryA(sizeof dir, dir);
-    if (len == 0 || len >= sizeof dir)
+    wchar_t dir[SETTINGS_PATH_MAX + 1];
+    DWORD len = GetCurrentDirectoryW(SETTINGS_PATH_MAX + 1, dir);
+    if (len == 0 || len > SETTINGS_PATH_MAX)
         return 0;
-    int n = snprintf(path, size, "%s\\%s", dir, "Quorvel.ini");
-    return n > 0 && (size_t)n < size && n <= SETTINGS_PATH_MAX;
+    int n = _snwprintf(path, count, L"%ls\\%ls", dir, L"Quorvel.ini");
+    return n > 0 && (size_t)n < count && n <= SETTINGS_PATH_MAX;
+}
+
+/* The same name in the system code page, for the initialisation-file functions. */
+static int SettingsPathA(char *path, size_t size)
+{
+    wchar_t wide[SETTINGS_PATH_MAX + 1];
+    if (!SettingsPath(wide, SETTINGS_PATH_MAX + 1))
+        return 0;
+    return WideCharToMultiByte(CP_ACP, 0, wide, -1, path, (int)size, nullptr, nullptr) > 0;
 }
 
 /* A skill text as the player may have typed it: non-numbers read as 0.0, and the
@@ -104,7 +113,7 @@ int LoadSettings()
 {
     char path[SETTINGS_PATH_MAX + 4];
     load_pending = 0;
-    if (!SettingsPath(path, sizeof path)) {
+    if (!SettingsPathA(path, sizeof path)) {
         LoadDefaults();
         return 0;
     }
@@ -162,7 +171,7 @@ static int WriteInt(const char *section, const char *key, int32_t value, const c
 int SaveSettings()
 {
     char path[SETTINGS_PATH_MAX + 4];
-    if (!SettingsPath(path, sizeof path))
+    if (!SettingsPathA(path, sizeof path))
         return 0;
     if (load_pending && !CatchUpLoad(path))
         return 0;

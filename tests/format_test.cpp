@@ -123,4 +123,27 @@ TEST(FormatSkill, OneDecimalPaddedToFive)
     }
 }
 
+TEST(FormatTrayTip, TheNameThenOneLinePerTrackedCraft)
+{
+    const int32_t now = 1800000000;
+    const char *const labels[] = { "Blacksmith", "Tailor" };
+    const struct { int32_t smith, smith_next, tailor, tailor_next; const char *tip; } cases[] = {
+        { 0, now + 60, 0, now - 60, "Quorvel" },
+        { 1, now + 4311, 0, now - 60, "Quorvel\nBlacksmith: 1:11:51" },
+        { 0, 0, 5, now + 1, "Quorvel\nTailor: 0:00:01" },
+        { 1, now - 1, 1, now + 21600, "Quorvel\nBlacksmith: ready\nTailor: 6:00:00" },
+        { 1, 0, 1, now, "Quorvel\nBlacksmith: ready\nTailor: ready" },
+    };
+    for (const auto &c : cases) {
+        CraftTimer records[2] = { { c.smith, 50.0, c.smith_next, 0 }, { c.tailor, 50.0, c.tailor_next, 0 } };
+        char tip[TIP_TEXT_SIZE];
+        EXPECT_EQ(FormatTrayTip(records, 2, labels, "ready", now, tip, sizeof tip), 1);
+        EXPECT_STREQ(tip, c.tip);
+    }
+    CraftTimer both[2] = { { 1, 50.0, now + 60, 0 }, { 1, 50.0, now + 60, 0 } };
+    char small[24];
+    EXPECT_EQ(FormatTrayTip(both, 2, labels, "ready", now, small, sizeof small), 0);
+    EXPECT_STREQ(small, "Quorvel\nBlacksmith: 0:0");
+}
+
 }  // namespace

@@ -198,8 +198,8 @@ TEST_F(SettingsFile, ADirectoryTooLongForTheNameIsNeitherReadNorWritten)
     }
     ASSERT_EQ(deep.size(), 250u);
     ASSERT_TRUE(SetCurrentDirectoryA(deep.c_str()));
-    char path[SETTINGS_PATH_MAX + 4];
-    EXPECT_EQ(SettingsPath(path, sizeof path), 0);
+    wchar_t path[SETTINGS_PATH_MAX + 4];
+    EXPECT_EQ(SettingsPath(path, sizeof path / sizeof *path), 0);
     crafts[0].skill.store(33.0);
     EXPECT_EQ(LoadSettings(), 0);
     EXPECT_EQ(crafts[0].skill.load(), 50.0);

@@ -8,12 +8,32 @@
 #include <string>
 
 #include "app/tray.h"
+#include "e2e/balloons.h"
 #include "model/craft.h"
 #include "res/resource.h"
 #include "settings/settings.h"
 #include "shell_fixture.h"
 
 namespace {
+
+// The window the shell refused the first add for: when a main window is being created,
+// an icon is put in its place, so that the window's own add finds it taken.
+HWND squatted;
+
+LRESULT CALLBACK SquatTheIcon(int code, WPARAM wparam, LPARAM lparam)
+{
+    char name[16] = "";
+    if (code == HCBT_CREATEWND && GetClassNameA((HWND)wparam, name, sizeof name)
+        && lstrcmpA(name, "Quorvel") == 0) {
+        NOTIFYICONDATAA icon = {};
+        icon.cbSize = NOTIFYICONDATAA_V1_SIZE;
+        icon.hWnd = (HWND)wparam;
+        icon.uID = 1;
+        if (Shell_NotifyIconA(NIM_ADD, &icon))
+            squatted = (HWND)wparam;
+    }
+    return CallNextHookEx(nullptr, code, wparam, lparam);
+}
 
 class TrayShell : public ShellFixture {
 protected:
@@ -62,6 +82,30 @@ TEST_F(TrayShell, DueCheckAlertsEachDueCraftOnce)
     EXPECT_EQ(crafts[1].alerted, 1);
     EXPECT_EQ(CurrentTrayIcon(), Picture(IDI_TRAY_ALERT));
     EXPECT_EQ(RefreshTrayIcon(), 0) << "both crafts due in one second give one beep";
+    EXPECT_NE(balloons::WaitFor(L"Blacksmith and Tailor orders ready", 5000), nullptr)
+        << "one notice names both";
+}
+
+TEST_F(TrayShell, EachCraftGetsOneNoticePerSchedulingAlsoWhileTheLampIsRed)
+{
+    MakeDue(0);
+    CheckDue(window, WM_TIMER, 0, 0);
+    HWND smith = balloons::WaitFor(L"Blacksmith order ready", 5000);
+    ASSERT_NE(smith, nullptr);
+    CheckDue(window, WM_TIMER, 0, 0);
+    EXPECT_TRUE(balloons::StillShown(smith, L"Blacksmith order ready")) << "no second notice";
+    MakeDue(1);
+    CheckDue(window, WM_TIMER, 0, 0);
+    EXPECT_EQ(RefreshTrayIcon(), 0) << "no second beep";
+    EXPECT_NE(balloons::WaitFor(L"Tailor order ready", 5000), nullptr);
+}
+
+TEST_F(TrayShell, APointerOnTheLampRewritesTheTipAtMostOnceASecond)
+{
+    EXPECT_EQ(RefreshTrayTip(), 0) << "the tip was written with the icon just now";
+    Sleep(1100);
+    EXPECT_EQ(RefreshTrayTip(), 1);
+    EXPECT_EQ(RefreshTrayTip(), 0);
 }
 
 TEST_F(TrayShell, DueCheckLeavesCraftsThatAreNotYetDueOrNotTracked)
@@ -177,6 +221,27 @@ TEST_F(TrayShell, ShellRestartBringsTheIconBackWithItsCurrentPicture)
     EXPECT_TRUE(IconExists()) << "announced while the icon exists: it stays, once";
     RemoveTrayIcon();
     EXPECT_FALSE(IconExists()) << "one delete leaves no second icon behind";
+}
+
+TEST_F(TrayShell, AnIconTheShellRefusedIsAddedByTheDueCheckWithThePictureOfTheMoment)
+{
+    DestroyWindow(window);
+    HHOOK hook = SetWindowsHookExA(WH_CBT, SquatTheIcon, nullptr, GetCurrentThreadId());
+    window = CreateMainWindow(app_instance);
+    UnhookWindowsHookEx(hook);
+    ASSERT_EQ(squatted, window);
+    NOTIFYICONDATAA icon = {};
+    icon.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    icon.hWnd = window;
+    icon.uID = 1;
+    ASSERT_TRUE(Shell_NotifyIconA(NIM_DELETE, &icon));
+    crafts[0].available = 1;
+    crafts[0].alerted = 1;
+    RefreshTrayIcon();
+    ASSERT_FALSE(IconExists());
+    CheckDue(window, WM_TIMER, 0, 0);
+    EXPECT_TRUE(IconExists());
+    EXPECT_EQ(CurrentTrayIcon(), Picture(IDI_TRAY_ALERT));
 }
 
 TEST_F(TrayShell, EndOfSessionSavesOnlyWhenTheSessionReallyEnds)

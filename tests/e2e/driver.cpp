@@ -86,13 +86,7 @@ static HWND FindProcessWindow(DWORD process, const char *class_name, const char 
 
 bool Quorvel::Start(const std::string &dir, int show)
 {
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = (WORD)show;
-    std::string command = "\"" + exe_path + "\"";
-    if (!CreateProcessA(exe_path.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr,
-                        dir.c_str(), &startup, &info_))
+    if (!Launch(dir, show))
         return false;
     for (int i = 0; i < 200 && !window_; i++) {
         window_ = FindProcessWindow(info_.dwProcessId, "Quorvel", "Quorvel", false);
@@ -102,6 +96,17 @@ bool Quorvel::Start(const std::string &dir, int show)
     /* The window is listed before its creation has finished: wait for the message loop. */
     WaitForInputIdle(info_.hProcess, 5000);
     return window_ != nullptr;
+}
+
+bool Quorvel::Launch(const std::string &dir, int show)
+{
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = (WORD)show;
+    std::string command = "\"" + exe_path + "\"";
+    return CreateProcessA(exe_path.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr,
+                          dir.c_str(), &startup, &info_) != FALSE;
 }
 
 LRESULT Quorvel::Send(UINT message, WPARAM wparam, LPARAM lparam)
@@ -143,6 +148,29 @@ bool Quorvel::HasVisibleMainWindow() const
 HWND Quorvel::FindDialog(const char *title) const
 {
     return FindProcessWindow(info_.dwProcessId, "#32770", title, true);
+}
+
+HWND Quorvel::WaitForDialog(const char *title, DWORD ms) const
+{
+    for (DWORD waited = 0;; waited += 50) {
+        if (HWND dialog = FindDialog(title))
+            return dialog;
+        if (waited >= ms)
+            return nullptr;
+        Sleep(50);
+    }
+}
+
+HWND WaitForTrayMenu(DWORD ms)
+{
+    for (DWORD waited = 0;; waited += 25) {
+        HWND menu = FindWindowA("#32768", nullptr);
+        if (menu && IsWindowVisible(menu))
+            return menu;
+        if (waited >= ms)
+            return nullptr;
+        Sleep(25);
+    }
 }
 
 Lamp TrayLamp()

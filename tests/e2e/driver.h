@@ -27,6 +27,8 @@ public:
     ~Quorvel();
     // Starts the program in dir with the given show command; waits for its hidden window.
     bool Start(const std::string &dir, int show = SW_SHOWNORMAL);
+    // Starts the program in dir and returns at once, for a copy that may never make a window.
+    bool Launch(const std::string &dir, int show = SW_SHOWNORMAL);
     HWND Window() const { return window_; }
     DWORD ProcessId() const { return info_.dwProcessId; }
     HANDLE Process() const { return info_.hProcess; }
@@ -42,6 +44,8 @@ public:
     bool HasVisibleMainWindow() const;
     // A top-level window of the process with this title and dialog class, if shown.
     HWND FindDialog(const char *title) const;
+    // Waits up to ms for such a dialog to show.
+    HWND WaitForDialog(const char *title, DWORD ms) const;
 
 private:
     PROCESS_INFORMATION info_ = {};
@@ -52,6 +56,9 @@ private:
 Lamp TrayLamp();
 // Waits up to ms for the lamp to show the colour; true when it did.
 bool WaitForLamp(Lamp lamp, DWORD ms);
+
+// Waits up to ms for the tray menu to show; its window, or nullptr.
+HWND WaitForTrayMenu(DWORD ms);
 
 std::string ReadText(const std::string &path);
 void WriteText(const std::string &path, const std::string &text);

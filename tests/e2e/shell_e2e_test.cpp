@@ -1,8 +1,11 @@
 // The tray shell end to end: start-up, the lamp, the menu commands, saving and exit.
 #include <gtest/gtest.h>
+#include <windows.h>
+#include <shellapi.h>
 
 #include <sstream>
 
+#include "e2e/balloons.h"
 #include "e2e/driver.h"
 #include "res/resource.h"
 
@@ -35,6 +38,36 @@ std::string Joined(const char *const *lines, size_t count)
     for (size_t i = 0; i < count; i++)
         text += std::string(lines[i]) + "\n";
     return text;
+}
+
+std::wstring Wide(const std::string &text)
+{
+    std::wstring wide(text.size() + 1, L'\0');
+    wide.resize(MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &wide[0], (int)wide.size()) - 1);
+    return wide;
+}
+
+// Holds a file the way an editor or a backup tool may: open with no sharing at all.
+HANDLE Hold(const std::string &path)
+{
+    return CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+BOOL CALLBACK AddStaticText(HWND control, LPARAM texts)
+{
+    WCHAR text[1024] = L"";
+    GetWindowTextW(control, text, 1024);
+    *(std::wstring *)texts += text;
+    return TRUE;
+}
+
+// Everything a message box says, its controls' texts in a row.
+std::wstring BoxTexts(HWND box)
+{
+    std::wstring texts;
+    EnumChildWindows(box, AddStaticText, (LPARAM)&texts);
+    return texts;
 }
 
 TEST(Shell, StartsHiddenWithAnyShowCommandShowsTheGreenLampAndExitsWithZero)
@@ -113,11 +146,14 @@ TEST(Shell, AnOverdueCraftTurnsTheLampRedSoonAfterStartAndReceivingTurnsItBack)
     Quorvel app;
     ASSERT_TRUE(app.Start(dir.path));
     EXPECT_TRUE(WaitForLamp(LAMP_RED, 3000));
+    EXPECT_NE(balloons::WaitFor(L"Blacksmith and Tailor orders ready", 5000), nullptr);
     EXPECT_EQ(app.Command(IDM_RECEIVED_SMITH), 1);
     Sleep(300);
     EXPECT_EQ(TrayLamp(), LAMP_RED) << "the tailor is still due";
     EXPECT_EQ(app.Command(IDM_RECEIVED_TAILOR), 1);
     EXPECT_TRUE(WaitForLamp(LAMP_GREEN, 1000));
+    app.Post(WM_TRAYNOTIFY, 1, NIN_BALLOONUSERCLICK);
+    EXPECT_NE(app.WaitForDialog("Quorvel", 3000), nullptr) << "a click on the notice opens the status";
     app.Post(WM_COMMAND, IDM_EXIT);
     EXPECT_EQ(app.WaitExit(), 0);
 }
@@ -147,6 +183,110 @@ TEST(Shell, LogOffSavesWhatWouldOtherwiseBeLost)
     EXPECT_EQ(app.Send(WM_ENDSESSION, TRUE, 0), 0);
     TerminateProcess(app.Process(), 0);
     EXPECT_EQ(IniValue(dir.File("Quorvel.ini"), "TAILOR", "SKILL"), "80.1");
+}
+
+TEST(Shell, ASecondCopyOnTheSameFileOpensTheRunningOnesStatusDialogAndLeavesTheFileAlone)
+{
+    TempDir dir;
+    WriteText(dir.File("Quorvel.ini"), "[SMITH]\r\nAVAILABLE=1\r\n");
+    Quorvel first;
+    ASSERT_TRUE(first.Start(dir.path));
+    EXPECT_EQ(first.Command(IDM_RECEIVED_SMITH), 1);
+    const std::string saved = ReadText(dir.File("Quorvel.ini"));
+    const std::string next = IniValue(dir.File("Quorvel.ini"), "SMITH", "NEXT");
+    ASSERT_NE(next, "0");
+    // The same folder spelt in other letters is the same file.
+    std::string upper = dir.path;
+    CharUpperA(&upper[0]);
+    Quorvel second;
+    ASSERT_TRUE(second.Launch(upper));
+    EXPECT_EQ(second.WaitExit(3000), 0);
+    EXPECT_NE(first.WaitForDialog("Quorvel", 3000), nullptr) << "the running copy shows its status";
+    EXPECT_EQ(ReadText(dir.File("Quorvel.ini")), saved);
+    first.Post(WM_COMMAND, IDM_EXIT);
+    EXPECT_EQ(first.WaitExit(), 0);
+    EXPECT_EQ(IniValue(dir.File("Quorvel.ini"), "SMITH", "NEXT"), next);
+}
+
+TEST(Shell, CopiesInOtherFoldersRunSideBySideAndAKilledCopyBlocksNoRestart)
+{
+    TempDir one, two;
+    Quorvel first, beside;
+    ASSERT_TRUE(first.Start(one.path));
+    ASSERT_TRUE(beside.Start(two.path)) << "another folder is another record";
+    EXPECT_TRUE(first.TrayIconExists());
+    EXPECT_TRUE(beside.TrayIconExists());
+    TerminateProcess(first.Process(), 1);
+    ASSERT_EQ(first.WaitExit(), 1);
+    Quorvel again;
+    ASSERT_TRUE(again.Start(one.path)) << "a killed copy leaves no claim behind";
+    EXPECT_TRUE(again.TrayIconExists());
+    for (Quorvel *app : { &beside, &again }) {
+        app->Post(WM_COMMAND, IDM_EXIT);
+        EXPECT_EQ(app->WaitExit(), 0);
+    }
+    EXPECT_EQ(IniValue(one.File("Quorvel.ini"), "SYSTEM", "VERSION"), "1");
+    EXPECT_EQ(IniValue(two.File("Quorvel.ini"), "SYSTEM", "VERSION"), "1");
+}
+
+TEST(Shell, SavesAgainstAHeldFileShowOneBalloonPerRunAndExitOffersARetry)
+{
+    TempDir dir;
+    const std::string ini = dir.File("Quorvel.ini");
+    WriteText(ini, "[SMITH]\r\nAVAILABLE=1\r\n[TAILOR]\r\nAVAILABLE=1\r\n");
+    Quorvel app;
+    ASSERT_TRUE(app.Start(dir.path));
+    const std::wstring failed = L"Could not save Quorvel.ini in " + Wide(dir.path)
+                              + L". Your timers are kept and will be saved at the next change.";
+
+    HANDLE held = Hold(ini);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(app.Command(IDM_RECEIVED_SMITH), 1);
+    HWND balloon = balloons::WaitFor(failed, 5000);
+    ASSERT_NE(balloon, nullptr);
+    EXPECT_EQ(app.Command(IDM_RECEIVED_TAILOR), 1);
+    EXPECT_EQ(app.Command(IDM_RECEIVED_SMITH), 1);
+    EXPECT_TRUE(balloons::StillShown(balloon, failed)) << "one balloon for a run of failed saves";
+    CloseHandle(held);
+
+    EXPECT_EQ(app.Command(IDM_RECEIVED_TAILOR), 1);
+    EXPECT_NE(IniValue(ini, "SMITH", "NEXT"), "0");
+    EXPECT_NE(IniValue(ini, "TAILOR", "NEXT"), "0");
+    held = Hold(ini);
+    EXPECT_EQ(app.Command(IDM_RECEIVED_SMITH), 1);
+    EXPECT_NE(balloons::WaitFor(failed, 5000, balloon), nullptr) << "a new run, a new balloon";
+
+    EXPECT_EQ(app.Command(IDM_UPSKILL_TAILOR), 1);
+    app.Post(WM_COMMAND, IDM_EXIT);
+    HWND box = app.WaitForDialog("Quorvel", 5000);
+    ASSERT_NE(box, nullptr);
+    EXPECT_NE(BoxTexts(box).find(L"Could not save Quorvel.ini in " + Wide(dir.path)
+                                 + L". Close any program that holds it and choose Retry, or "
+                                   L"choose Cancel to exit without saving."),
+              std::wstring::npos);
+    CloseHandle(held);
+    PostMessageA(box, WM_COMMAND, IDRETRY, 0);
+    EXPECT_EQ(app.WaitExit(), 0);
+    EXPECT_EQ(IniValue(ini, "TAILOR", "SKILL"), "50.1") << "the retry saved";
+}
+
+TEST(Shell, AChoiceInTheRealTrayMenuArrivesAsItsCommand)
+{
+    TempDir dir;
+    WriteText(dir.File("Quorvel.ini"), "[SMITH]\r\nAVAILABLE=1\r\n[TAILOR]\r\nAVAILABLE=1\r\n");
+    Quorvel app;
+    ASSERT_TRUE(app.Start(dir.path));
+    app.Post(WM_TRAYNOTIFY, 1, WM_RBUTTONUP);
+    HWND menu = WaitForTrayMenu(5000);
+    ASSERT_NE(menu, nullptr);
+    // Down reaches "Status...", then skips the separator to "Received Blacksmith BOD".
+    for (WPARAM key : { VK_DOWN, VK_DOWN, VK_RETURN })
+        PostMessageA(menu, WM_KEYDOWN, key, 0);
+    for (int i = 0; i < 100 && IniValue(dir.File("Quorvel.ini"), "SMITH", "NEXT") == "<missing>"; i++)
+        Sleep(50);
+    EXPECT_NE(IniValue(dir.File("Quorvel.ini"), "SMITH", "NEXT"), "<missing>");
+    app.Post(WM_COMMAND, IDM_EXIT);
+    EXPECT_EQ(app.WaitExit(), 0);
 }
 
 TEST(Shell, MouseEventsOtherThanDoubleClickAndRightClickDoNothing)
