@@ -4,7 +4,8 @@
 #   ./dev.sh run     build and start Quorvel under Wine (Xvfb only when there is no display)
 #   ./dev.sh test    build and run the whole suite with ctest
 #   ./dev.sh bench   start-up time, idle and dialog CPU and memory beside a bare Win32 program
-#   ./dev.sh dist    make dist/Quorvel-<version>.zip with the exe and a short read-me
+#   ./dev.sh dist    make dist/Quorvel-<version>.zip with the exe and a short read-me, and
+#                    dist/Quorvel-<version>-setup.exe, the setup program
 # BUILD_DIR (default build) lets several builds live side by side; LONG_SOAK=1 makes
 # the soak test run its long form.
 #
@@ -23,8 +24,9 @@ export WINEDEBUG=-all
 export WINEARCH=win32
 TEST_ARCH=i686
 TBUILD=$BUILD
-# No Mono or Gecko prompts when the prefix is made: the program needs neither.
-export WINEDLLOVERRIDES="mscoree=;mshtml="
+# No Mono or Gecko prompts when the prefix is made: the program needs neither. No menu
+# builder either: shortcuts that the setup program makes in a prefix stay in the prefix.
+export WINEDLLOVERRIDES="mscoree=;mshtml=;winemenubuilder.exe=d"
 
 say() { printf '[dev.sh] %s\n' "$*"; }
 die() { printf '[dev.sh] error: %s\n' "$*" >&2; exit 1; }
@@ -43,6 +45,7 @@ NEEDED_TOOLS=(
   "xwininfo:x11-utils"
   "import:imagemagick"
   "zip:zip"
+  "makensis:nsis"
 )
 NEEDED_TOOLS_X64=(
   "x86_64-w64-mingw32-g++-posix:g++-mingw-w64-x86-64-posix"

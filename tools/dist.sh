@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Packs a built Quorvel.exe and a short plain-text read-me into OUTDIR/Quorvel-<version>.zip.
+# Packs a built Quorvel.exe and a short plain-text read-me into OUTDIR/Quorvel-<version>.zip,
+# and puts the setup program that the build made beside it as Quorvel-<version>-setup.exe.
 #   tools/dist.sh BUILD_DIR OUTDIR
 # The version is the project's, as the build directory's CMake cache holds it.
 set -euo pipefail
@@ -13,6 +14,9 @@ EXE=$BUILD/Quorvel.exe
 [ -f "$EXE" ] || die "no $EXE: build first (./dev.sh build)"
 VERSION=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$BUILD/CMakeCache.txt" 2>/dev/null)
 [ -n "$VERSION" ] || die "no project version in $BUILD/CMakeCache.txt"
+SETUP=$BUILD/Quorvel-$VERSION-setup.exe
+[ -f "$SETUP" ] || die "no $SETUP: the build makes it when makensis (Debian package nsis) is installed; install it, delete $BUILD and build again"
+[ "$SETUP" -nt "$EXE" ] || die "$SETUP is older than $EXE: build again"
 command -v zip >/dev/null 2>&1 || die "zip is missing (apt-get install zip)"
 mkdir -p "$2"
 OUT=$(cd "$2" && pwd)
@@ -33,9 +37,11 @@ single beep.
 
 Starting it
 -----------
-Unpack Quorvel.exe into a folder of its own and double-click it (or make a shortcut
-to it, for instance in the Startup folder). It needs no installation and shows no
-window: look for the green lamp in the notification area, next to the clock.
+The setup program, Quorvel-$VERSION-setup.exe, installs Quorvel for you with its
+shortcuts. This zip is the portable way: unpack Quorvel.exe into a folder of its own
+and double-click it (or make a shortcut to it, for instance in the Startup folder). It
+needs no installation and shows no window: look for the green lamp in the notification
+area, next to the clock.
 
 Settings file
 -------------
@@ -80,3 +86,5 @@ readme | sed 's/$/\r/' > "$STAGE/Readme.txt"
 rm -f "$ZIP"
 (cd "$STAGE" && zip -q -X "$ZIP" Quorvel.exe Readme.txt) || die "zip failed"
 say "made $ZIP"
+cp "$SETUP" "$OUT/" || die "could not copy $SETUP"
+say "made $OUT/$(basename "$SETUP")"
