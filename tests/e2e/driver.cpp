@@ -10,6 +10,7 @@
 namespace e2e {
 
 std::string exe_path;
+std::string setup_path;
 
 TempDir::TempDir()
 {
@@ -84,9 +85,9 @@ static HWND FindProcessWindow(DWORD process, const char *class_name, const char 
     return search.found;
 }
 
-bool Quorvel::Start(const std::string &dir, int show)
+bool Quorvel::Start(const std::string &dir, int show, const std::string &exe)
 {
-    if (!Launch(dir, show))
+    if (!Launch(dir, show, exe))
         return false;
     for (int i = 0; i < 200 && !window_; i++) {
         window_ = FindProcessWindow(info_.dwProcessId, "Quorvel", "Quorvel", false);
@@ -98,14 +99,14 @@ bool Quorvel::Start(const std::string &dir, int show)
     return window_ != nullptr;
 }
 
-bool Quorvel::Launch(const std::string &dir, int show)
+bool Quorvel::Launch(const std::string &dir, int show, const std::string &exe)
 {
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = (WORD)show;
-    std::string command = "\"" + exe_path + "\"";
-    return CreateProcessA(exe_path.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr,
+    std::string command = "\"" + exe + "\"";
+    return CreateProcessA(exe.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr,
                           dir.c_str(), &startup, &info_) != FALSE;
 }
 

@@ -11,6 +11,8 @@ namespace e2e {
 
 // The path of Quorvel.exe under test (the first argument of the test program).
 extern std::string exe_path;
+// The path of the setup program built from it (the second argument), which may be missing.
+extern std::string setup_path;
 
 // A fresh empty directory under the temporary folder; removed with its files by Remove.
 struct TempDir {
@@ -26,9 +28,12 @@ class Quorvel {
 public:
     ~Quorvel();
     // Starts the program in dir with the given show command; waits for its hidden window.
-    bool Start(const std::string &dir, int show = SW_SHOWNORMAL);
+    // The exe is Quorvel.exe under test unless another copy of the program is named.
+    bool Start(const std::string &dir, int show = SW_SHOWNORMAL,
+               const std::string &exe = exe_path);
     // Starts the program in dir and returns at once, for a copy that may never make a window.
-    bool Launch(const std::string &dir, int show = SW_SHOWNORMAL);
+    bool Launch(const std::string &dir, int show = SW_SHOWNORMAL,
+                const std::string &exe = exe_path);
     HWND Window() const { return window_; }
     DWORD ProcessId() const { return info_.dwProcessId; }
     HANDLE Process() const { return info_.hProcess; }
