@@ -119,10 +119,12 @@ protected:
         CoUninitialize();
     }
 
-    // Removes whatever an install, or a run of this test cut short, left behind.
+    // Removes whatever an install, or a failed or interrupted run of this test, left behind.
     void RemoveAll()
     {
-        for (const std::string &file : { program, uninstaller, menu_link, startup_link, record })
+        const std::string stray = program_dir + "\\Quorvel.ini";
+        for (const std::string &file :
+             { program, uninstaller, stray, menu_link, startup_link, record })
             DeleteFileA(file.c_str());
         RemoveDirectoryA(program_dir.c_str());
         RemoveDirectoryA(record_dir.c_str());

@@ -1,5 +1,6 @@
 ; Quorvel's setup program: a per-user install that needs no administrator rights.
 ;   makensis -DVERSION=x.y.z -DEXE=path/to/Quorvel.exe -DOUTFILE=path/to/setup.exe quorvel.nsi
+;   (-DTARGET=amd64-unicode for a 64-bit build of Quorvel)
 ; The build passes the project's version; the script holds no version number of its own.
 ;
 ; The program lives in %LOCALAPPDATA%\Programs\Quorvel; the player's record, Quorvel.ini,
@@ -19,8 +20,12 @@
 !ifndef OUTFILE
   !error "pass -DOUTFILE=path/to/setup.exe"
 !endif
+; The setup program is built for the same Windows as the program it installs.
+!ifndef TARGET
+  !define TARGET x86-unicode
+!endif
 
-Unicode true
+Target ${TARGET}
 SetCompressor /SOLID lzma
 RequestExecutionLevel user
 
@@ -60,6 +65,7 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright (C) 2026 ${PUBLISHER}"
 Var StartAtSignIn
 Var StartAtSignInBox
 
+!define MUI_WELCOMEPAGE_TEXT "Setup will install ${APP} ${VERSION} for you alone; it needs no administrator rights.$\r$\n$\r$\nIf ${APP} is running, setup asks it to save your record and exit before it replaces the program.$\r$\n$\r$\nClick Next to continue."
 !insertmacro MUI_PAGE_WELCOME
 Page custom SignInPage SignInPageLeave
 !insertmacro MUI_PAGE_INSTFILES
