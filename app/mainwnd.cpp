@@ -16,13 +16,19 @@ static UINT taskbar_created;
 /* Set when the session ends: whatever follows must not wait for the player. */
 static int session_ending;
 
-enum { DUE_TIMER = 0, DUE_PERIOD_MS = 1000 };
-
 /* Adds the tray icon and starts the due check. */
 static LRESULT OnCreate(HWND window)
 {
     AddTrayIcon(window);
-    SetTimer(window, DUE_TIMER, DUE_PERIOD_MS, CheckDue);
+    ArmDueCheck();
+    return 1;
+}
+
+/* The clock was set, or the machine woke from sleep: what the due check slept towards
+   may have passed already, so it looks at once and sleeps anew. */
+static LRESULT OnClockMoved(HWND window)
+{
+    CheckDue(window, WM_TIMER, DUE_TIMER, 0);
     return 1;
 }
 
@@ -108,9 +114,16 @@ static LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wparam, LP
         return OnTrayNotify(window, wparam, lparam);
     case WM_ENDSESSION:
         return OnEndSession(wparam);
+    case WM_TIMECHANGE:
+        return OnClockMoved(window);
+    case WM_POWERBROADCAST:
+        if (wparam == PBT_APMRESUMEAUTOMATIC)
+            return OnClockMoved(window);
+        return DefWindowProcA(window, message, wparam, lparam);
     default:
         if (message == taskbar_created && taskbar_created != 0) {
             RestoreTrayIcon();
+            ArmDueCheck();
             return 0;
         }
         LRESULT answer;

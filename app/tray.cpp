@@ -1,5 +1,5 @@
-/* The tray icon, its alert picture, the once-a-second due check, the tray menu and
-   the orders it records. */
+/* The tray icon, its alert picture, the due check, the tray menu and the orders it
+   records. */
 #include "app/tray.h"
 
 #include <shellapi.h>
@@ -84,8 +84,20 @@ HICON CurrentTrayIcon()
     return tray_icon.hIcon;
 }
 
+/* Sets timer 0 for the next moment the due check can find something to do, so that an
+   idle program sleeps. While the shell has not taken the icon it retries every second.
+   Without a main window there is nothing to arm: a timer without one would be new. */
+int ArmDueCheck()
+{
+    if (!tray_icon.hWnd)
+        return 0;
+    int32_t seconds = tray_shown ? SecondsToNextCheck((int32_t)time(nullptr)) : CHECK_EVERY_LEAST;
+    return SetTimer(tray_icon.hWnd, DUE_TIMER, (UINT)seconds * 1000, CheckDue) != 0;
+}
+
 /* Shows the red lamp while a tracked craft is due, the green one otherwise. Beeps only
-   on the change from green to red; returns 1 when it did. */
+   on the change from green to red; returns 1 when it did. Every change of the records
+   passes here, so the due check is re-armed for them too. */
 int RefreshTrayIcon()
 {
     int beeped = 0;
@@ -100,6 +112,7 @@ int RefreshTrayIcon()
     }
     BuildTip();
     Shell_NotifyIconA(NIM_MODIFY, &tray_icon);
+    ArmDueCheck();
     return beeped;
 }
 
@@ -139,8 +152,9 @@ static int ShowNotice(int came_due)
     return ShowBalloon(text);
 }
 
-/* Timer 0, every second: offers the icon again while the shell has not taken it, then
-   alerts once for each craft that has become due and names those crafts in a notice. */
+/* Timer 0, when a craft can have become due: offers the icon again while the shell has
+   not taken it, then alerts once for each craft that has become due and names those
+   crafts in a notice. Then sleeps until the next craft can be due. */
 void CALLBACK CheckDue(HWND, UINT, UINT_PTR, DWORD)
 {
     if (!tray_shown)
@@ -155,6 +169,7 @@ void CALLBACK CheckDue(HWND, UINT, UINT_PTR, DWORD)
     }
     if (came_due)
         ShowNotice(came_due);
+    ArmDueCheck();
 }
 
 /* A failed-save message that names the settings folder. 0 when there is no usable

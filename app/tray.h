@@ -10,6 +10,9 @@ int RegisterMainClass(HINSTANCE instance);
 HWND CreateMainWindow(HINSTANCE instance);
 int RunMessageLoop();
 
+/* Timer 0 of the main window runs the due check. */
+enum { DUE_TIMER = 0 };
+
 /* Tray pieces the main window procedure calls; also used by the tests. */
 void AddTrayIcon(HWND window);
 void RemoveTrayIcon();
@@ -18,6 +21,7 @@ HICON CurrentTrayIcon();
 HMENU LoadTrayMenu(HMENU *popup);
 void ShowTrayMenu(HWND window);
 void CALLBACK CheckDue(HWND window, UINT message, UINT_PTR timer, DWORD tick);
+int ArmDueCheck();
 int RefreshTrayTip();
 int SaveBeforeExit();
 

@@ -102,3 +102,18 @@ bool AlertWanted()
     }
     return tracked && alerted;
 }
+
+/* How long the due check may sleep at now: until the first tracked, scheduled craft
+   that has not alerted yet becomes due, one second past its next time. */
+int32_t SecondsToNextCheck(int32_t now)
+{
+    int64_t wait = CHECK_EVERY_MOST;
+    for (const CraftTimer &craft : crafts) {
+        if (craft.available == 0 || craft.next_time == 0 || craft.alerted != 0)
+            continue;
+        int64_t until_due = (int64_t)craft.next_time + 1 - now;
+        if (until_due < wait)
+            wait = until_due;
+    }
+    return wait < CHECK_EVERY_LEAST ? CHECK_EVERY_LEAST : (int32_t)wait;
+}

@@ -34,4 +34,9 @@ bool IsDue(const CraftTimer *craft, int32_t now);
 int AlertIfDue(CraftTimer *craft, int32_t now);
 bool AlertWanted();
 
+/* The due check sleeps at most a minute, so that a clock set by hand or a resume from
+   sleep is noticed soon, and at least a second. */
+enum { CHECK_EVERY_LEAST = 1, CHECK_EVERY_MOST = 60 };
+int32_t SecondsToNextCheck(int32_t now);
+
 #endif

@@ -167,6 +167,33 @@ TEST_F(CraftModel, AlertWantedNeedsATrackedCraftAndAnAlertedOne)
     }
 }
 
+TEST_F(CraftModel, TheDueCheckSleepsUntilTheFirstPendingCraftIsDueWithinASecondAndAMinute)
+{
+    const int32_t now = 1800000000;
+    const struct { int32_t avail0, next0, alert0, avail1, next1, alert1, wait; } cases[] = {
+        { 0, 0, 0, 0, 0, 0, 60 },                       // nothing scheduled
+        { 1, now + 5, 0, 0, 0, 0, 6 },                  // due once now passes next_time
+        { 1, now, 0, 0, 0, 0, 1 },
+        { 1, now - 3600, 0, 0, 0, 0, 1 },               // already past: at once
+        { 1, now + 59, 0, 1, now + 3600, 0, 60 },
+        { 1, now + 60, 0, 1, now + 7200, 0, 60 },       // never later than a minute
+        { 1, now + 30, 0, 1, now + 9, 0, 10 },          // the sooner of the two
+        { 0, now + 2, 0, 1, now + 40, 0, 41 },          // an untracked craft waits for nothing
+        { 1, now - 5, 1, 1, now + 20, 0, 21 },          // nor one that has alerted
+        { 1, now - 5, 1, 1, now - 9, 1, 60 },
+        { 1, INT32_MAX, 0, 1, INT32_MIN + 1, 0, 1 },
+    };
+    for (const auto &c : cases) {
+        crafts[0].available = c.avail0;
+        crafts[0].next_time = c.next0;
+        crafts[0].alerted = c.alert0;
+        crafts[1].available = c.avail1;
+        crafts[1].next_time = c.next1;
+        crafts[1].alerted = c.alert1;
+        EXPECT_EQ(SecondsToNextCheck(now), c.wait) << "case " << &c - cases;
+    }
+}
+
 TEST(CraftTimer, SkillIsReadWithoutTearing)
 {
     EXPECT_TRUE(std::atomic<double>::is_always_lock_free);

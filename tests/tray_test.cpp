@@ -51,6 +51,24 @@ protected:
         crafts[k].available = 1;
         crafts[k].next_time = (int32_t)time(nullptr) - 5;
     }
+
+    // Runs the message loop for up to ms, or until craft k alerts (k < 0: never);
+    // returns how often the due check's timer fired meanwhile.
+    int PumpDueChecks(DWORD ms, int k)
+    {
+        int ticks = 0;
+        const DWORD start = GetTickCount();
+        while (GetTickCount() - start < ms && !(k >= 0 && crafts[k].alerted)) {
+            MSG msg;
+            if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+                MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+                continue;
+            }
+            ticks += msg.message == WM_TIMER && msg.hwnd == window && msg.wParam == DUE_TIMER;
+            DispatchMessageA(&msg);
+        }
+        return ticks;
+    }
 };
 
 TEST_F(TrayShell, StartsWithTheGreenLampWhateverTheRecordsSay)
@@ -121,6 +139,34 @@ TEST_F(TrayShell, DueCheckLeavesCraftsThatAreNotYetDueOrNotTracked)
     CheckDue(window, WM_TIMER, 0, 0);
     EXPECT_EQ(crafts[0].alerted, 0);
     EXPECT_EQ(CurrentTrayIcon(), Picture(IDI_TRAY_NORMAL));
+}
+
+TEST_F(TrayShell, TheDueCheckSleepsWhileNothingCanComeDueAndWakesForATickedCraft)
+{
+    EXPECT_EQ(PumpDueChecks(3000, -1), 0) << "nothing tracked: no wake-up every second";
+    crafts[0].available = 1;
+    crafts[0].next_time = Now() + 2;
+    RefreshTrayIcon();  // what ticking the craft in the status dialog does
+    const int32_t ticked = Now();
+    PumpDueChecks(15000, 0);
+    EXPECT_EQ(crafts[0].alerted, 1);
+    EXPECT_LE(Now() - ticked, 8) << "the red lamp comes about a second after the due time";
+    EXPECT_EQ(CurrentTrayIcon(), Picture(IDI_TRAY_ALERT));
+}
+
+TEST_F(TrayShell, ASetClockOrAResumeFromSleepIsCheckedAtOnce)
+{
+    const struct { UINT message; WPARAM wparam; bool checks; } cases[] = {
+        { WM_TIMECHANGE, 0, true },
+        { WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, true },
+        { WM_POWERBROADCAST, PBT_APMSUSPEND, false },
+    };
+    for (const auto &c : cases) {
+        crafts[0].alerted = 0;
+        MakeDue(0);
+        SendMessageA(window, c.message, c.wparam, 0);
+        EXPECT_EQ(crafts[0].alerted, c.checks ? 1 : 0) << c.message << " " << c.wparam;
+    }
 }
 
 TEST_F(TrayShell, ReceivingTheOnlyAlertedCraftTurnsTheLampGreenAndSaves)
