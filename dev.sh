@@ -7,6 +7,12 @@
 #   ./dev.sh dist    make dist/Quorvel-<version>.zip with the exe and a short read-me
 # BUILD_DIR (default build) lets several builds live side by side; LONG_SOAK=1 makes
 # the soak test run its long form.
+#
+# The program is 32-bit. Some virtual machines run a 64-bit kernel that executes no
+# 32-bit code at all, and there 32-bit Wine cannot start. On such a machine test, run
+# and bench build the same sources for 64-bit Windows into BUILD/x64 and run them under
+# 64-bit Wine; build and dist still make the 32-bit program. QUORVEL_TEST_ARCH=i686 or
+# x86_64 overrides the choice.
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "$0")" && pwd)
@@ -15,6 +21,8 @@ case "$BUILD_DIR" in /*) BUILD=$BUILD_DIR ;; *) BUILD=$ROOT/$BUILD_DIR ;; esac
 export WINEPREFIX=$BUILD/wineprefix
 export WINEDEBUG=-all
 export WINEARCH=win32
+TEST_ARCH=i686
+TBUILD=$BUILD
 # No Mono or Gecko prompts when the prefix is made: the program needs neither.
 export WINEDLLOVERRIDES="mscoree=;mshtml="
 
@@ -36,6 +44,36 @@ NEEDED_TOOLS=(
   "import:imagemagick"
   "zip:zip"
 )
+NEEDED_TOOLS_X64=(
+  "x86_64-w64-mingw32-g++-posix:g++-mingw-w64-x86-64-posix"
+  "x86_64-w64-mingw32-windres:binutils-mingw-w64-x86-64"
+)
+
+# Decides which build the tests run: the 32-bit one where this machine runs 32-bit code,
+# else the 64-bit one (see the top of this file).
+detect_test_arch() {
+  if [ -n "${QUORVEL_TEST_ARCH:-}" ]; then
+    TEST_ARCH=$QUORVEL_TEST_ARCH
+  elif command -v gcc >/dev/null 2>&1; then
+    mkdir -p "$BUILD"
+    if gcc -O1 -no-pie -o "$BUILD/cpu32" "$ROOT/tools/probe/cpu32.c" >/dev/null 2>&1 \
+       && ! "$BUILD/cpu32"; then
+      TEST_ARCH=x86_64
+    fi
+  fi
+  if [ "$TEST_ARCH" = x86_64 ]; then
+    say "this machine runs no 32-bit code: the tests use a 64-bit build under 64-bit Wine"
+    TBUILD=$BUILD/x64
+    export WINEPREFIX=$TBUILD/wineprefix
+    export WINEARCH=win64
+    # "wine" must mean 64-bit Wine here, whatever Debian's wrapper would pick.
+    mkdir -p "$TBUILD/bin"
+    printf '#!/bin/sh\nexport WINELOADER=/usr/lib/wine/wine64\nexec /usr/lib/wine/wine64 "$@"\n' >"$TBUILD/bin/wine"
+    printf '#!/bin/sh\nexec "$(dirname "$0")/wine" wineboot.exe "$@"\n' >"$TBUILD/bin/wineboot"
+    chmod +x "$TBUILD/bin/wine" "$TBUILD/bin/wineboot"
+    export PATH="$TBUILD/bin:$PATH"
+  fi
+}
 
 # Installs what a fresh Debian machine lacks, saying what and why.
 ensure_tools() {
@@ -44,7 +82,14 @@ ensure_tools() {
     command -v "${pair%%:*}" >/dev/null 2>&1 || missing+=("${pair##*:}")
   done
   [ -d /usr/src/googletest/googletest ] || missing+=(googletest)
-  [ -e /usr/lib/i386-linux-gnu/wine ] || [ -e /usr/lib/wine/i386-windows ] || missing+=(wine32:i386)
+  if [ "$TEST_ARCH" = x86_64 ]; then
+    for pair in "${NEEDED_TOOLS_X64[@]}"; do
+      command -v "${pair%%:*}" >/dev/null 2>&1 || missing+=("${pair##*:}")
+    done
+    [ -x /usr/lib/wine/wine64 ] || missing+=(wine64)
+  else
+    [ -e /usr/lib/i386-linux-gnu/wine ] || [ -e /usr/lib/wine/i386-windows ] || missing+=(wine32:i386)
+  fi
   dpkg -s mingw-w64-tools >/dev/null 2>&1 || missing+=(mingw-w64-tools)
   [ ${#missing[@]} -eq 0 ] && return 0
 
@@ -55,7 +100,7 @@ ensure_tools() {
     sudo="sudo"
   fi
   command -v apt-get >/dev/null 2>&1 || die "no apt-get: this script installs on Debian only; install: ${missing[*]}"
-  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  if [ "$TEST_ARCH" = i686 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
     say "adding the i386 architecture (wine32 runs the 32-bit program)"
     $sudo dpkg --add-architecture i386 || die "dpkg --add-architecture i386 failed"
   fi
@@ -68,18 +113,34 @@ ensure_tools() {
 
 # ---------------------------------------------------------------- build
 
-build() {
-  ensure_tools
-  if [ ! -f "$BUILD/build.ninja" ]; then
-    say "configuring $BUILD"
-    cmake -S "$ROOT" -B "$BUILD" -G Ninja \
-      -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-i686.cmake" -DCMAKE_BUILD_TYPE=Release >/dev/null \
+# Configures (once) and builds one tree: DIR TOOLCHAIN [TARGET].
+build_tree() {
+  if [ ! -f "$1/build.ninja" ]; then
+    say "configuring $1"
+    cmake -S "$ROOT" -B "$1" -G Ninja \
+      -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/$2.cmake" -DCMAKE_BUILD_TYPE=Release >/dev/null \
       || die "cmake configure failed"
   fi
-  say "building"
-  cmake --build "$BUILD" || die "build failed"
-  [ -f "$BUILD/Quorvel.exe" ] || die "build did not leave $BUILD/Quorvel.exe"
+  say "building $1${3:+ ($3)}"
+  cmake --build "$1" ${3:+--target "$3"} || die "build failed"
+  [ -f "$1/Quorvel.exe" ] || die "build did not leave $1/Quorvel.exe"
+}
+
+# The 32-bit program, and everything with it unless a target is named.
+build() {
+  ensure_tools
+  build_tree "$BUILD" mingw-i686 "${1:-}"
   say "built $BUILD/Quorvel.exe"
+}
+
+# What the tests, run and bench use: the 32-bit build, or beside it the 64-bit one.
+build_for_tests() {
+  if [ "$TEST_ARCH" = x86_64 ]; then
+    build Quorvel
+    build_tree "$TBUILD" mingw-x86_64
+  else
+    build
+  fi
 }
 
 # ---------------------------------------------------------------- display and wine
@@ -136,40 +197,42 @@ stop_all() {
 cmd_build() { build; }
 
 cmd_run() {
-  build
+  build_for_tests
   start_display
-  export WINEPREFIX=${RUN_WINEPREFIX:-$BUILD/wineprefix}
+  export WINEPREFIX=${RUN_WINEPREFIX:-$WINEPREFIX}
   start_wine
   mkdir -p "$ROOT/run"
   say "starting Quorvel in $ROOT/run (its settings file lives there); Exit from its tray menu ends it"
-  (cd "$ROOT/run" && wine "$BUILD/Quorvel.exe") || true
+  (cd "$ROOT/run" && wine "$TBUILD/Quorvel.exe") || true
   stop_all
 }
 
 cmd_test() {
-  build
+  build_for_tests
   trap stop_all EXIT
   start_display force
   start_wine
   say "running the tests"
   local rc=0
-  (cd "$BUILD" && ctest --output-on-failure "$@") || rc=$?
+  (cd "$TBUILD" && ctest --output-on-failure "$@") || rc=$?
   [ $rc -eq 0 ] && say "all tests passed" || say "tests failed"
   return $rc
 }
 
 cmd_bench() {
-  build
+  build_for_tests
   trap stop_all EXIT
   start_display force
   start_wine
-  "$ROOT/tools/bench.sh" "$BUILD"
+  "$ROOT/tools/bench.sh" "$TBUILD"
 }
 
 cmd_dist() {
   build
   "$ROOT/tools/dist.sh" "$BUILD" "$ROOT/dist"
 }
+
+detect_test_arch
 
 case "${1:-}" in
   build) shift; cmd_build "$@" ;;

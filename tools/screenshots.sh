@@ -9,6 +9,8 @@ ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD=$(cd "${1:-$ROOT/build}" && pwd)
 OUT=$ROOT/docs/images
 export WINEPREFIX=$BUILD/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=;mshtml="
+# A 64-bit test build (see dev.sh) brings its own "wine" that means 64-bit Wine.
+if [ -x "$BUILD/bin/wine" ]; then export PATH="$BUILD/bin:$PATH" WINEARCH=win64; fi
 mkdir -p "$OUT"
 
 cmake --build "$BUILD" --target Quorvel benchtool >/dev/null
