@@ -13,9 +13,9 @@ struct ScreenPoint {
 
 extern ScreenPoint StatusPosition;
 
-enum { SETTINGS_PATH_MAX = 260 };
+enum { SETTINGS_PATH_MAX = 259 };   /* characters, without the terminator */
 
-int SettingsPath(char *path, size_t size);
+int SettingsPath(wchar_t *path, size_t count);
 double ParseSkill(const char *text);
 int LoadSettings();
 int SaveSettings();
