@@ -113,8 +113,10 @@ static void ReadFile(const wchar_t *path)
         char text[20];
         GetPrivateProfileStringW(craft_sections[k], L"SKILL", L"50.0", wide, 20, path);
         // A number is plain ASCII: any other character ends it just as well as '?' does.
-        for (int i = 0; i < 20; i++)
+        int i = 0;
+        for (; wide[i] && i < 19; i++)
             text[i] = wide[i] < 0x80 ? (char)wide[i] : '?';
+        text[i] = 0;
         crafts[k].skill.store(ParseSkill(text));
         crafts[k].next_time = (int32_t)GetPrivateProfileIntW(craft_sections[k], L"NEXT", 0, path);
         crafts[k].available = (int32_t)GetPrivateProfileIntW(craft_sections[k], L"AVAILABLE", 0, path);
