@@ -1,7 +1,8 @@
 // The settings file when the world gets in the way: held by another program, read-only,
-// its directory moved away, a current directory at the path limit. Whatever happens,
-// nothing is written to a wrong place, the stored record is never replaced with the
-// defaults, and what could not be saved goes out with the next save that works.
+// its directory moved away, a current directory at the path limit, a save killed half-way.
+// Whatever happens, nothing is written to a wrong place, the stored record is never
+// replaced with the defaults or left half-written, and what could not be saved goes out
+// with the next save that works.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -14,6 +15,7 @@
 #include "model/craft.h"
 #include "settings/settings.h"
 #include "scratch.h"
+#include "test_support.h"
 
 namespace {
 
@@ -54,33 +56,51 @@ std::string Value(const std::string &ini, const char *section, const char *key)
     return text;
 }
 
-// Another process that holds a file open without sharing until it is released.
+// Starts one of the helper programs built beside this test, in the given directory (or
+// this one's); its process handle, or null.
+HANDLE StartHelper(const char *name, const std::string &arguments, const char *directory = nullptr)
+{
+    char self[MAX_PATH];
+    GetModuleFileNameA(nullptr, self, sizeof self);
+    std::string exe = self;
+    exe = exe.substr(0, exe.find_last_of('\\')) + "\\" + name;
+    std::string command = "\"" + exe + "\" " + arguments;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessA(exe.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, directory,
+                        &startup, &info))
+        return nullptr;
+    CloseHandle(info.hThread);
+    return info.hProcess;
+}
+
+// A pair of event names no other test or run uses.
+std::string EventTag()
+{
+    static int serial;
+    return std::to_string(GetCurrentProcessId()) + "_" + std::to_string(GetTickCount()) + "_"
+         + std::to_string(++serial);
+}
+
+// Another process that holds a file open without sharing until it is released, or, with
+// a number of milliseconds as its mode, until that time has passed; mode "delete" makes
+// it remove the file as it lets go.
 class Holder {
 public:
     ~Holder() { Release(); }
 
     // Starts the holder on path; true once it has the file open.
-    bool Hold(const std::string &path, bool delete_on_release = false)
+    bool Hold(const std::string &path, const std::string &mode = "")
     {
-        static int serial;
-        std::string tag = std::to_string(GetCurrentProcessId()) + "_" + std::to_string(++serial);
+        std::string tag = EventTag();
         std::string ready_name = "qv_hold_ready_" + tag, release_name = "qv_hold_release_" + tag;
         ready_ = CreateEventA(nullptr, TRUE, FALSE, ready_name.c_str());
         release_ = CreateEventA(nullptr, TRUE, FALSE, release_name.c_str());
-        char self[MAX_PATH];
-        GetModuleFileNameA(nullptr, self, sizeof self);
-        std::string exe = self;
-        exe = exe.substr(0, exe.find_last_of('\\')) + "\\hold_file.exe";
-        std::string command = "\"" + exe + "\" \"" + path + "\" " + ready_name + " " + release_name
-                            + (delete_on_release ? " delete" : "");
-        STARTUPINFOA startup = {};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION info = {};
-        if (!CreateProcessA(exe.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                            &startup, &info))
+        process_ = StartHelper("hold_file.exe",
+                               "\"" + path + "\" " + ready_name + " " + release_name + " " + mode);
+        if (!process_)
             return false;
-        process_ = info.hProcess;
-        CloseHandle(info.hThread);
         HANDLE either[] = { ready_, process_ };
         return WaitForMultipleObjects(2, either, FALSE, 20000) == WAIT_OBJECT_0;
     }
@@ -108,7 +128,7 @@ private:
     HANDLE process_ = nullptr, ready_ = nullptr, release_ = nullptr;
 };
 
-// Each test runs in <temp>\qv_faults_<pid>_<n>\home, so that the directory above the
+// Each test runs in <new temporary directory>\home, so that the directory above the
 // current one is the test's own and can be moved away.
 class Faults : public ::testing::Test {
 protected:
@@ -118,14 +138,9 @@ protected:
     void SetUp() override
     {
         GetCurrentDirectoryA(sizeof previous, previous);
-        char temp[MAX_PATH];
-        GetTempPathA(sizeof temp, temp);
-        static int serial;
-        root = std::string(temp) + "qv_faults_" + std::to_string(GetCurrentProcessId()) + "_"
-             + std::to_string(++serial);
+        root = NewTempDir("faults");
         dir = root + "\\home";
         ini = dir + "\\Quorvel.ini";
-        CreateDirectoryA(root.c_str(), nullptr);
         CreateDirectoryA(dir.c_str(), nullptr);
         ASSERT_TRUE(SetCurrentDirectoryA(dir.c_str()));
         for (CraftTimer &craft : crafts) {
@@ -218,7 +233,7 @@ TEST_F(Faults, AFileHeldAtStartUpAndRemovedByItsHolderIsWrittenAfresh)
 {
     WriteAll(ini, kStored);
     Holder holder;
-    ASSERT_TRUE(holder.Hold(ini, true));
+    ASSERT_TRUE(holder.Hold(ini, "delete"));
     EXPECT_EQ(LoadSettings(), 0);
     crafts[1].available = 1;
     crafts[1].next_time = 1800003600;
@@ -295,15 +310,18 @@ TEST_F(Faults, ADirectoryAwayAtStartUpNeverHasItsRecordReplacedWithDefaults)
     EXPECT_EQ(crafts[0].skill.load(), 88.8);
 }
 
-// The joined name "<directory>\Quorvel.ini" must fit the platform's path limit; at and
-// beyond it nothing is read or written, not even a cut-off name one level up.
+// The joined name "<directory>\Quorvel.ini" must fit the platform's path limit of 259
+// characters. Beyond it nothing is read or written, not even a cut-off name one level up,
+// and no new entry appears in the directory, whether or not a record is there.
 TEST_F(Faults, CurrentDirectoriesAtThePathLimit)
 {
-    const struct { size_t dir_length; bool usable; } cases[] = {
-        { 247, true }, { 248, false }, { 249, false }, { 252, false },
+    const struct { size_t dir_length; bool stored; bool usable; } cases[] = {
+        { 247, true, true },   { 247, false, true },  { 248, true, false },
+        { 248, false, false }, { 249, false, false }, { 252, true, false },
     };
     for (const auto &c : cases) {
-        SCOPED_TRACE("directory of " + std::to_string(c.dir_length) + " characters");
+        SCOPED_TRACE("directory of " + std::to_string(c.dir_length) + " characters, "
+                     + (c.stored ? "with" : "without") + " a record");
         std::string deep = dir;
         std::vector<std::string> levels;
         while (deep.size() < c.dir_length) {
@@ -313,19 +331,25 @@ TEST_F(Faults, CurrentDirectoriesAtThePathLimit)
         }
         ASSERT_EQ(deep.size(), c.dir_length);
         ASSERT_TRUE(SetCurrentDirectoryA(deep.c_str()));
-        if (c.usable)
-            WriteAll(deep + "\\Quorvel.ini", kStored);
+        // By its short name: the full one may be past the limit of the 8-bit functions.
+        if (c.stored)
+            WriteAll("Quorvel.ini", kStored);
 
-        EXPECT_EQ(LoadSettings(), c.usable ? 1 : 0);
-        EXPECT_EQ(crafts[0].skill.load(), c.usable ? 88.8 : 50.0);
+        wchar_t path[SETTINGS_PATH_MAX + 1];
+        EXPECT_EQ(SettingsPath(path, SETTINGS_PATH_MAX + 1), c.usable ? 1 : 0);
+        EXPECT_EQ(SettingsPath(path, c.dir_length + 12), 0) << "no room for the terminator";
+        EXPECT_EQ(LoadSettings(), c.usable && c.stored ? 1 : 0);
+        EXPECT_EQ(crafts[0].skill.load(), c.usable && c.stored ? 88.8 : 50.0);
         crafts[0].next_time = 1800050000;
         EXPECT_EQ(SaveSettings(), c.usable ? 1 : 0);
         EXPECT_EQ(crafts[0].next_time, 1800050000);
         if (c.usable) {
             EXPECT_EQ(Value(deep + "\\Quorvel.ini", "SMITH", "NEXT"), "1800050000");
+        } else if (c.stored) {
+            EXPECT_EQ(ReadAll("Quorvel.ini"), kStored);
         }
-        EXPECT_EQ(Names(deep), c.usable ? std::vector<std::string>{ "Quorvel.ini" }
-                                        : std::vector<std::string>{});
+        EXPECT_EQ(Names(deep), c.usable || c.stored ? std::vector<std::string>{ "Quorvel.ini" }
+                                                    : std::vector<std::string>{});
         for (size_t i = 0; i + 1 < levels.size(); i++) {
             std::string below = levels[i + 1].substr(levels[i].size() + 1);
             EXPECT_EQ(Names(levels[i]), std::vector<std::string>{ below }) << levels[i];
@@ -336,6 +360,75 @@ TEST_F(Faults, CurrentDirectoriesAtThePathLimit)
         SetCurrentDirectoryA(dir.c_str());
         RemoveTree(levels.front());
     }
+}
+
+// Backup and sync tools hold a file for a moment; start-up waits a second for it rather
+// than start on the defaults.
+TEST_F(Faults, AFileHeldBrieflyAtStartUpIsReadAfterAWait)
+{
+    WriteAll(ini, kStored);
+    Holder holder;
+    ASSERT_TRUE(holder.Hold(ini, "300"));
+    EXPECT_EQ(LoadSettings(), 1);
+    EXPECT_EQ(crafts[0].skill.load(), 88.8);
+    EXPECT_EQ(crafts[1].next_time, 1800007200);
+    EXPECT_EQ(holder.Release(), 0u);
+}
+
+// Whether a record has every line of kStored's layout: nothing emptied or cut off.
+bool IsComplete(const std::string &text)
+{
+    for (const char *line : { "; kept by hand\r\n", "[SYSTEM]\r\n", "VERSION=1\r\n", "[STATUS]\r\n",
+                              "Y=200\r\n", "[SMITH]\r\n", "SKILL=88.8\r\n", "[TAILOR]\r\n",
+                              "SKILL=12.3\r\n", "[NOTES]\r\n", "MINE=yes\r\n" })
+        if (text.find(line) == std::string::npos)
+            return false;
+    size_t tailor = text.find("[TAILOR]");
+    return text.find("\nX=") != std::string::npos && text.find("\nNEXT=1") < tailor
+        && text.find("\nNEXT=1", tailor) != std::string::npos;
+}
+
+// A process that saves over and over is killed at random moments, as a crash or a power
+// cut would stop it: every kill leaves the old record or the new one, complete. A draft
+// that a kill left behind is never read as the record, and the next save clears it away.
+TEST_F(Faults, SavesKilledAtRandomMomentsLeaveACompleteRecord)
+{
+    WriteAll(ini, kStored);
+    Rng rng{ 20240611 };
+    const int kills = 120;
+    int broken = 0;
+    std::string example;
+    for (int i = 0; i < kills; i++) {
+        std::string ready_name = "qv_save_ready_" + EventTag();
+        HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, ready_name.c_str());
+        HANDLE saver = StartHelper("save_loop.exe", ready_name, dir.c_str());
+        ASSERT_NE(saver, nullptr);
+        HANDLE either[] = { ready, saver };
+        ASSERT_EQ(WaitForMultipleObjects(2, either, FALSE, 20000), WAIT_OBJECT_0) << "kill " << i;
+        Sleep(rng.Below(60));
+        TerminateProcess(saver, 9);
+        WaitForSingleObject(saver, 20000);
+        CloseHandle(saver);
+        CloseHandle(ready);
+        const std::string text = ReadAll(ini);
+        // Each kill is counted on its own: a broken record is put back before the next.
+        if (!IsComplete(text)) {
+            if (!broken++)
+                example = "after kill " + std::to_string(i) + ", " + std::to_string(text.size())
+                        + " bytes:\n" + text;
+            WriteAll(ini, kStored);
+        }
+    }
+    EXPECT_EQ(broken, 0) << "of " << kills << " kills left the record empty or cut off; first "
+                         << example;
+
+    WriteAll(dir + "\\Quorvel.new", "[SMITH]\r\nSKILL=1.0\r\nAVAILABLE=0\r\n");
+    EXPECT_EQ(LoadSettings(), 1);
+    EXPECT_EQ(crafts[0].skill.load(), 88.8);
+    EXPECT_EQ(crafts[0].available, 1);
+    EXPECT_EQ(SaveSettings(), 1);
+    EXPECT_EQ(Names(dir), std::vector<std::string>{ "Quorvel.ini" });
+    EXPECT_TRUE(IsComplete(ReadAll(ini)));
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -46,21 +47,61 @@ inline std::vector<std::string> Names(const std::string &dir)
     return names;
 }
 
-// Removes a directory with everything in it.
-inline void RemoveTree(const std::string &dir)
+// A name as the wide-character file functions take it.
+inline std::wstring Wide(const std::string &text)
 {
-    for (const std::string &name : Names(dir)) {
-        std::string path = dir + "\\" + name;
-        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        if (GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_DIRECTORY)
-            RemoveTree(path);
-        else
-            DeleteFileA(path.c_str());
-    }
-    RemoveDirectoryA(dir.c_str());
+    std::wstring wide(text.size() + 1, L'\0');
+    wide.resize(MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &wide[0], (int)wide.size()) - 1);
+    return wide;
 }
 
-// <temp>\qv_<kind>_<pid>_<n>, made and entered by Enter, left and removed by Leave.
+// Removes a directory with everything in it, whatever the names inside: a name that the
+// 8-bit functions cannot spell is still removed.
+inline void RemoveTree(const std::wstring &dir)
+{
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((dir + L"\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            std::wstring name = found.cFileName, path = dir + L"\\" + name;
+            if (name == L"." || name == L"..")
+                continue;
+            SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(path);
+            else
+                DeleteFileW(path.c_str());
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryW(dir.c_str());
+}
+
+inline void RemoveTree(const std::string &dir) { RemoveTree(Wide(dir)); }
+
+// Makes a new directory <temp>\qv_<kind>_<pid>_<time>_<n> and returns its name. Process ids
+// come round again, so the name also carries the time, and a name that is already taken
+// is never reused: each run gets a directory no earlier run has left anything in.
+inline std::string NewTempDir(const char *kind)
+{
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    static unsigned serial;
+    for (;;) {
+        char name[64];
+        snprintf(name, sizeof name, "qv_%s_%lu_%08lx_%u", kind, GetCurrentProcessId(),
+                 now.dwLowDateTime, ++serial);
+        std::string path = std::string(temp) + name;
+        if (CreateDirectoryA(path.c_str(), nullptr))
+            return path;
+        if (GetLastError() != ERROR_ALREADY_EXISTS)
+            return path;
+    }
+}
+
+// A new directory of NewTempDir's, made and entered by Enter, left and removed by Leave.
 class ScratchDir {
 public:
     std::string path;
@@ -68,12 +109,7 @@ public:
     bool Enter(const char *kind)
     {
         GetCurrentDirectoryA(sizeof previous_, previous_);
-        char temp[MAX_PATH];
-        GetTempPathA(sizeof temp, temp);
-        static int serial;
-        path = std::string(temp) + "qv_" + kind + "_" + std::to_string(GetCurrentProcessId()) + "_"
-             + std::to_string(++serial);
-        CreateDirectoryA(path.c_str(), nullptr);
+        path = NewTempDir(kind);
         return SetCurrentDirectoryA(path.c_str()) != FALSE;
     }
 

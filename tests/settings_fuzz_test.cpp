@@ -20,6 +20,7 @@
 
 #include "model/craft.h"
 #include "settings/settings.h"
+#include "scratch.h"
 #include "test_support.h"
 
 namespace {
@@ -229,14 +230,6 @@ Case Generate(uint64_t seed)
     return c;
 }
 
-std::string ReadAll(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 // The file as 8-bit text without its byte-order mark, UTF-16 narrowed, so that planted
 // ASCII lines can be found.
 std::string Narrowed(const std::string &bytes)
@@ -368,11 +361,9 @@ uint64_t FromEnvironment(const char *name, uint64_t fallback)
 
 TEST(SettingsFuzz, GeneratedFilesLoadSafelyAndSurviveTwoSaves)
 {
-    char previous[MAX_PATH], temp[MAX_PATH];
+    char previous[MAX_PATH];
     GetCurrentDirectoryA(sizeof previous, previous);
-    GetTempPathA(sizeof temp, temp);
-    const std::string base = std::string(temp) + "qv_fuzz_" + std::to_string(GetCurrentProcessId());
-    CreateDirectoryA(base.c_str(), nullptr);
+    const std::string base = NewTempDir("fuzz");
     for (int i = 0; i < FUZZ_DIRECTORIES; i++)
         CreateDirectoryA((base + "\\" + std::to_string(i)).c_str(), nullptr);
 
@@ -388,9 +379,7 @@ TEST(SettingsFuzz, GeneratedFilesLoadSafelyAndSurviveTwoSaves)
         }
     }
     SetCurrentDirectoryA(previous);
-    for (int i = 0; i < FUZZ_DIRECTORIES; i++)
-        RemoveDirectoryA((base + "\\" + std::to_string(i)).c_str());
-    RemoveDirectoryA(base.c_str());
+    RemoveTree(base);
 }
 
 }  // namespace

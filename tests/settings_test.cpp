@@ -109,10 +109,14 @@ TEST_F(SettingsFile, EmptyFileReadsAsTheReadersDefaults)
     }
 }
 
-TEST_F(SettingsFile, SkillTextsAreParsedAndClampedIntoRange)
+// Loaded skills are rounded to the nearest tenth; a text half-way between two tenths
+// rounds up, whatever the binary error of its double.
+TEST_F(SettingsFile, SkillTextsAreParsedRoundedAndClampedIntoRange)
 {
     const struct { const char *text; double skill; } cases[] = {
-        { "150", 120.0 },   { "-3", 0.0 },        { "abc", 0.0 },     { "69.95", 69.95 },
+        { "150", 120.0 },   { "-3", 0.0 },        { "abc", 0.0 },     { "69.95", 70.0 },
+        { "69.94", 69.9 },  { "69.85", 69.9 },    { "50.05", 50.1 },  { "12.25", 12.3 },
+        { "119.96", 120.0 }, { "0.04", 0.0 },     { "-0.0", 0.0 },    { "69.9", 69.9 },
         { "nan", 0.0 },     { "-nan", 0.0 },      { "inf", 120.0 },   { "-inf", 0.0 },
         { "1e999", 120.0 }, { "  42.5", 42.5 },   { "77.7xyz", 77.7 }, { "", 0.0 },
         { "0.0000000000000000001", 0.0 },
@@ -130,12 +134,18 @@ TEST_F(SettingsFile, MissingSkillKeyLoadsAsFifty)
     EXPECT_EQ(crafts[1].skill.load(), 50.0);
 }
 
-TEST_F(SettingsFile, SkillOf6995StaysUnroundedAndIsWrittenAs70)
+// What is shown, what is waited and what is saved agree for a skill typed with more
+// decimals than the program keeps.
+TEST_F(SettingsFile, HandEditedSkillsWaitAsTheyAreShownAndSaved)
 {
-    EXPECT_EQ(LoadSkillFrom("69.95"), 69.95);
-    EXPECT_EQ(WaitForSkill(crafts[0].skill.load()), 21600);
-    SaveSettings();
-    EXPECT_NE(ReadAll(ini).find("SKILL=70.0"), std::string::npos);
+    const struct { const char *text; int32_t wait; const char *saved; } cases[] = {
+        { "69.94", 7200, "SKILL=69.9" }, { "69.95", 21600, "SKILL=70.0" },
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(WaitForSkill(LoadSkillFrom(c.text)), c.wait) << c.text;
+        SaveSettings();
+        EXPECT_NE(ReadAll(ini).find(c.saved), std::string::npos) << c.text;
+    }
 }
 
 TEST_F(SettingsFile, IntegersAreKeptAsReadAndWrittenBack)
@@ -188,7 +198,7 @@ TEST_F(SettingsFile, AFileInAnotherDirectoryIsNotFound)
 
 TEST_F(SettingsFile, ADirectoryTooLongForTheNameIsNeitherReadNorWritten)
 {
-    // 250 characters of directory leave no room for "\Quorvel.ini" within 260.
+    // 250 characters of directory leave no room for "\Quorvel.ini" within 259.
     std::string deep = dir;
     std::vector<std::string> made;
     while (deep.size() < 250) {
@@ -198,8 +208,8 @@ TEST_F(SettingsFile, ADirectoryTooLongForTheNameIsNeitherReadNorWritten)
     }
     ASSERT_EQ(deep.size(), 250u);
     ASSERT_TRUE(SetCurrentDirectoryA(deep.c_str()));
-    wchar_t path[SETTINGS_PATH_MAX + 4];
-    EXPECT_EQ(SettingsPath(path, sizeof path / sizeof *path), 0);
+    wchar_t path[SETTINGS_PATH_MAX + 1];
+    EXPECT_EQ(SettingsPath(path, SETTINGS_PATH_MAX + 1), 0);
     crafts[0].skill.store(33.0);
     EXPECT_EQ(LoadSettings(), 0);
     EXPECT_EQ(crafts[0].skill.load(), 50.0);
@@ -214,11 +224,12 @@ TEST_F(SettingsFile, ADirectoryTooLongForTheNameIsNeitherReadNorWritten)
         RemoveDirectoryA(it->c_str());
 }
 
-TEST_F(SettingsFile, AFileOpenInAnotherProgramWithSharingIsStillRead)
+// An editor or a sync tool may keep the file open for writing while sharing it.
+TEST_F(SettingsFile, AFileOpenForWritingInAnotherProgramWithSharingIsStillRead)
 {
     WriteAll(ini, "[SMITH]\r\nSKILL=88.8\r\nAVAILABLE=1\r\n");
-    HANDLE held = CreateFileA(ini.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE held = CreateFileA(ini.c_str(), GENERIC_READ | GENERIC_WRITE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
     EXPECT_EQ(LoadSettings(), 1);
     CloseHandle(held);
@@ -267,6 +278,33 @@ TEST_F(SettingsFile, ASaveThatFailsKeepsTheStateForTheNextSave)
     EXPECT_EQ(crafts[1].skill.load(), 88.8);
     EXPECT_EQ(SaveSettings(), 1);
     EXPECT_NE(ReadAll(ini).find("SKILL=88.8"), std::string::npos);
+}
+
+// The folder's name is outside the 8-bit code page; the file in it stays 8-bit text, both
+// when it is made and when it is saved over.
+TEST_F(SettingsFile, AFolderNamedOutsideTheCodePageIsReadAndWritten)
+{
+    const std::wstring folder = Wide(dir) + L"\\qv_\x0416\x4E2D";
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    ASSERT_TRUE(SetCurrentDirectoryW(folder.c_str()));
+    crafts[0].available = 1;
+    crafts[0].next_time = 1800003600;
+    EXPECT_EQ(SaveSettings(), 1);
+    const std::string made = ReadAll("Quorvel.ini");
+    EXPECT_EQ(made.compare(0, 10, "[SYSTEM]\r\n"), 0) << made;
+    WriteAll("Quorvel.ini", "; mine\r\n" + made);
+    crafts[1].skill.store(77.7);
+    EXPECT_EQ(SaveSettings(), 1);
+    const std::string saved = ReadAll("Quorvel.ini");
+    EXPECT_EQ(saved.compare(0, 18, "; mine\r\n[SYSTEM]\r\n"), 0) << saved;
+    EXPECT_NE(saved.find("SKILL=77.7\r\n"), std::string::npos) << saved;
+
+    ResetRecords();
+    EXPECT_EQ(LoadSettings(), 1);
+    EXPECT_EQ(crafts[0].next_time, 1800003600);
+    EXPECT_EQ(crafts[0].available, 1);
+    EXPECT_EQ(crafts[1].skill.load(), 77.7);
+    SetCurrentDirectoryA(dir.c_str());
 }
 
 }  // namespace
