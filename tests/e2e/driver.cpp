@@ -7,33 +7,18 @@
 #include <fstream>
 #include <sstream>
 
+#include "scratch.h"
+
 namespace e2e {
 
 std::string exe_path;
 std::string setup_path;
 
-TempDir::TempDir()
-{
-    char temp[MAX_PATH];
-    GetTempPathA(sizeof temp, temp);
-    static int serial;
-    path = std::string(temp) + "qv_e2e_" + std::to_string(GetCurrentProcessId()) + "_"
-         + std::to_string(++serial);
-    CreateDirectoryA(path.c_str(), nullptr);
-}
+TempDir::TempDir() : path(NewTempDir("e2e")) {}
 
 TempDir::~TempDir()
 {
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                DeleteFileA(File(found.cFileName).c_str());
-        } while (FindNextFileA(search, &found));
-        FindClose(search);
-    }
-    RemoveDirectoryA(path.c_str());
+    RemoveTree(path);
 }
 
 Quorvel::~Quorvel()
