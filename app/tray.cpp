@@ -16,10 +16,12 @@ enum { TRAY_ICON_ID = 1 };
 /* The one tray icon: its record says which picture the shell shows now. */
 static NOTIFYICONDATAA tray_icon;
 
-/* A tray picture by resource number; the platform hands out one shared handle per icon. */
+/* A tray picture by resource number, at the shell's small-icon size for the screen's
+   scaling. Shared, so it is never freed and every load hands back the same handle. */
 static HICON TrayPicture(int id)
 {
-    return LoadIconA(app_instance, MAKEINTRESOURCEA(id));
+    return (HICON)LoadImageA(app_instance, MAKEINTRESOURCEA(id), IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                             GetSystemMetrics(SM_CYSMICON), LR_SHARED);
 }
 
 /* Puts the green lamp into the notification area for the main window. */
