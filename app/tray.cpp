@@ -27,10 +27,12 @@ static DWORD tip_built_at;
    its balloon once. */
 static int save_failing;
 
-/* A tray picture by resource number; the platform hands out one shared handle per icon. */
+/* A tray picture by resource number, at the shell's small-icon size for the screen's
+   scaling. Shared, so it is never freed and every load hands back the same handle. */
 static HICON TrayPicture(int id)
 {
-    return LoadIconA(app_instance, MAKEINTRESOURCEA(id));
+    return (HICON)LoadImageA(app_instance, MAKEINTRESOURCEA(id), IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                             GetSystemMetrics(SM_CYSMICON), LR_SHARED);
 }
 
 /* Writes the tip from the craft records: the program name and a line per tracked craft. */
