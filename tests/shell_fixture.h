@@ -49,7 +49,12 @@ protected:
 
     std::string Ini() const { return scratch.File("Quorvel.ini"); }
 
-    static HICON Picture(int id) { return LoadIconA(app_instance, MAKEINTRESOURCEA(id)); }
+    // A tray picture as the tray loads it: shared, at the small-icon size.
+    static HICON Picture(int id)
+    {
+        return (HICON)LoadImageA(app_instance, MAKEINTRESOURCEA(id), IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                 GetSystemMetrics(SM_CYSMICON), LR_SHARED);
+    }
 
     static int32_t Now() { return (int32_t)time(nullptr); }
 };
