@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "app/app.h"
 #include "dialogs/status.h"
@@ -536,6 +537,54 @@ TEST_F(StatusDialog, APositionOnNoScreenIsBroughtOntoTheNearestOne)
         EXPECT_LE(frame.right, work.right);
         EXPECT_LE(frame.bottom, work.bottom);
     }
+}
+
+// Whatever the screen's scaling: every control lies inside the dialog, no two overlap
+// (apart from a group box and what it holds, and an up-down control on its skill box),
+// and no label or time is cut off.
+TEST_F(StatusDialog, ControlsStayInsideTheDialogApartAndShowTheirWholeTexts)
+{
+    Track(0, 50.0, Now() + 3600);
+    Open([&](HWND dialog) {
+        RECT inside;
+        GetClientRect(dialog, &inside);
+        struct Placed { HWND control; RECT place; };
+        std::vector<Placed> placed;
+        for (HWND control = GetWindow(dialog, GW_CHILD); control; control = GetWindow(control, GW_HWNDNEXT)) {
+            RECT place;
+            GetWindowRect(control, &place);
+            MapWindowPoints(nullptr, dialog, (POINT *)&place, 2);
+            const int id = GetDlgCtrlID(control);
+            EXPECT_TRUE(place.left >= inside.left && place.top >= inside.top && place.right <= inside.right
+                        && place.bottom <= inside.bottom)
+                << id << " at " << place.left << "," << place.top << "-" << place.right << "," << place.bottom
+                << " in " << inside.right << "x" << inside.bottom;
+            char kind[32] = "";
+            GetClassNameA(control, kind, sizeof kind);
+            if ((GetWindowLongA(control, GWL_STYLE) & BS_TYPEMASK) == BS_GROUPBOX && !lstrcmpiA(kind, "Button"))
+                continue;
+            if (!lstrcmpiA(kind, "Static")) {
+                char text[64] = "";
+                GetWindowTextA(control, text, sizeof text);
+                HDC dc = GetDC(control);
+                HGDIOBJ before = SelectObject(dc, (HGDIOBJ)SendMessageA(control, WM_GETFONT, 0, 0));
+                SIZE extent = {};
+                GetTextExtentPoint32A(dc, text, lstrlenA(text), &extent);
+                SelectObject(dc, before);
+                ReleaseDC(control, dc);
+                EXPECT_LE(extent.cx, place.right - place.left) << id << " \"" << text << "\" is cut off";
+            }
+            HWND buddy = !lstrcmpiA(kind, UPDOWN_CLASSA) ? (HWND)SendMessageA(control, UDM_GETBUDDY, 0, 0) : nullptr;
+            for (const Placed &other : placed) {
+                RECT common;
+                if (other.control != buddy && IntersectRect(&common, &place, &other.place))
+                    ADD_FAILURE() << id << " overlaps " << GetDlgCtrlID(other.control);
+            }
+            placed.push_back({ control, place });
+        }
+        Click(dialog, IDC_STATUS_OK);
+    });
+    ExpectClosedByBody();
 }
 
 TEST_F(StatusDialog, ExitWhileOpenTakesTheDialogAndItsRefresherDown)

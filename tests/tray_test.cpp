@@ -35,6 +35,56 @@ LRESULT CALLBACK SquatTheIcon(int code, WPARAM wparam, LPARAM lparam)
     return CallNextHookEx(nullptr, code, wparam, lparam);
 }
 
+// The width in pixels of an icon's picture.
+int IconWidth(HICON icon)
+{
+    ICONINFO info = {};
+    if (!GetIconInfo(icon, &info))
+        return 0;
+    BITMAP bits = {};
+    GetObjectA(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof bits, &bits);
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    return bits.bmWidth;
+}
+
+// Runs some of this program's tests in a child process that starts with the screen
+// scaled to the given DPI (the prefix's LogPixels, put back afterwards); returns the
+// child's exit code. The child refuses to run when the scaling did not take.
+DWORD RunScaled(DWORD dpi, const std::string &filter)
+{
+    const char *key_name = "Control Panel\\Desktop";
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, key_name, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr))
+        return 100;
+    DWORD old = 0, size = sizeof old;
+    bool had = RegQueryValueExA(key, "LogPixels", nullptr, nullptr, (BYTE *)&old, &size) == ERROR_SUCCESS;
+    RegSetValueExA(key, "LogPixels", 0, REG_DWORD, (const BYTE *)&dpi, sizeof dpi);
+    char exe[MAX_PATH] = "";
+    GetModuleFileNameA(nullptr, exe, sizeof exe);
+    std::string command = std::string("\"") + exe + "\" --gtest_filter=" + filter;
+    SetEnvironmentVariableA("QUORVEL_TEST_DPI", std::to_string(dpi).c_str());
+    STARTUPINFOA start = {};
+    start.cb = sizeof start;
+    PROCESS_INFORMATION child = {};
+    DWORD code = 101;
+    if (CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &start, &child)) {
+        if (WaitForSingleObject(child.hProcess, 300000) == WAIT_OBJECT_0)
+            GetExitCodeProcess(child.hProcess, &code);
+        else
+            TerminateProcess(child.hProcess, code = 102);
+        CloseHandle(child.hThread);
+        CloseHandle(child.hProcess);
+    }
+    SetEnvironmentVariableA("QUORVEL_TEST_DPI", nullptr);
+    if (had)
+        RegSetValueExA(key, "LogPixels", 0, REG_DWORD, (const BYTE *)&old, sizeof old);
+    else
+        RegDeleteValueA(key, "LogPixels");
+    RegCloseKey(key);
+    return code;
+}
+
 class TrayShell : public ShellFixture {
 protected:
     bool IconExists() const
@@ -251,6 +301,27 @@ TEST_F(TrayShell, MenuListsItsItemsInOrder)
         EXPECT_STREQ(text, items[i].text) << i;
     }
     DestroyMenu(menu);
+}
+
+TEST_F(TrayShell, PicturesHaveTheSmallIconSizeOfTheScreensScaling)
+{
+    const int small = GetSystemMetrics(SM_CXSMICON);
+    EXPECT_EQ(IconWidth(CurrentTrayIcon()), small);
+    MakeDue(0);
+    CheckDue(window, WM_TIMER, 0, 0);
+    EXPECT_EQ(CurrentTrayIcon(), Picture(IDI_TRAY_ALERT));
+    EXPECT_EQ(IconWidth(CurrentTrayIcon()), small);
+}
+
+// The tests whose answers depend on the screen's scaling, run again at other scalings.
+TEST(Scaling, PicturesAndDialogLayoutHoldAtOtherScalings)
+{
+    const struct { DWORD dpi; const char *tests; } runs[] = {
+        { 144, "TrayShell.PicturesHaveTheSmallIconSizeOfTheScreensScaling:TrayShell.BeepsOnlyOnTheChangeFromGreenToRed" },
+        { 192, "StatusDialog.ControlsStayInsideTheDialogApartAndShowTheirWholeTexts" },
+    };
+    for (const auto &run : runs)
+        EXPECT_EQ(RunScaled(run.dpi, run.tests), 0u) << run.dpi << " DPI: " << run.tests;
 }
 
 TEST_F(TrayShell, ShellRestartBringsTheIconBackWithItsCurrentPicture)

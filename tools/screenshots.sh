@@ -2,13 +2,17 @@
 # Takes the README's pictures of the tray lamp, the status dialog and the about box:
 # starts Quorvel under Wine on a private Xvfb display and photographs its windows.
 #   tools/screenshots.sh [BUILD_DIR]     (default build; run ./dev.sh build first)
-# Writes docs/images/tray-green.png, tray-red.png, status.png and about.png.
+# Writes docs/images/tray-green.png, tray-red.png, status.png and about.png at 96 DPI,
+# and tray-red-144.png, status-144.png and about-144.png at 144 DPI. The same three at
+# 120 and 192 DPI go to BUILD_DIR/screenshots, to look at when a layout changes. The
+# scaling is the prefix's LogPixels, put back when the script ends; DPIS lists the
+# scalings beside 96 (default "120 144 192").
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD=$(cd "${1:-$ROOT/build}" && pwd)
 OUT=$ROOT/docs/images
-export WINEPREFIX=$BUILD/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=;mshtml="
+export WINEPREFIX=${WINEPREFIX:-$BUILD/wineprefix} WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=;mshtml="
 # A 64-bit test build (see dev.sh) brings its own "wine" that means 64-bit Wine.
 if [ -x "$BUILD/bin/wine" ]; then export PATH="$BUILD/bin:$PATH" WINEARCH=win64; fi
 mkdir -p "$OUT"
@@ -21,17 +25,48 @@ Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
 export DISPLAY=":$n"
 work=$(mktemp -d)
-cleanup() { wineserver -k >/dev/null 2>&1 || true; kill "$xvfb" 2>/dev/null || true; rm -rf "$work"; }
+DESKTOP_KEY='HKCU\Control Panel\Desktop'
+old_dpi=$(wine reg query "$DESKTOP_KEY" /v LogPixels 2>/dev/null | awk '/LogPixels/ { print $3 }' | tr -d '\r')
+
+# Sets the scaling that Wine processes started from now on see.
+set_dpi() {
+  wine reg add "$DESKTOP_KEY" /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1
+}
+
+# Puts back the prefix's own scaling.
+restore_dpi() {
+  if [ -n "$old_dpi" ]; then set_dpi $((old_dpi)); else wine reg delete "$DESKTOP_KEY" /v LogPixels /f >/dev/null 2>&1 || true; fi
+}
+
+# (Re)starts Wine's background processes, so that the desktop and its notification area
+# take the scaling set last too.
+start_wine() {
+  wineserver -k >/dev/null 2>&1 || true
+  wineserver -w 2>/dev/null || true
+  setsid wineserver -p </dev/null >/dev/null 2>&1 &
+  wineboot >/dev/null 2>&1 || true
+}
+
+cleanup() {
+  restore_dpi
+  wineserver -k >/dev/null 2>&1 || true
+  kill "$xvfb" 2>/dev/null || true
+  rm -rf "$work"
+}
 trap cleanup EXIT
 sleep 1
-setsid wineserver -p </dev/null >/dev/null 2>&1 &
-wineboot >/dev/null 2>&1 || true
+set_dpi 96
+start_wine
 
-# The X window id of the mapped top-level window with this exact title.
+# The X window id of the mapped top-level window with this exact title, waiting up to
+# two minutes for it to show (Wine can be slow to start a program).
 window_id() {
-  local id
-  for id in $(xwininfo -root -tree | grep -F "\"$1\": (" | awk '{ print $1 }'); do
-    xwininfo -id "$id" | grep -q 'IsViewable' && { echo "$id"; return 0; }
+  local id tries
+  for tries in $(seq 120); do
+    for id in $(xwininfo -root -tree | grep -F "\"$1\": (" | awk '{ print $1 }'); do
+      xwininfo -id "$id" | grep -q 'IsViewable' && { sleep 1; echo "$id"; return 0; }
+    done
+    sleep 1
   done
   echo "screenshots: no window titled '$1' is showing" >&2
   return 1
@@ -44,11 +79,12 @@ shoot() {
   import -window "$id" "$2"
 }
 
-# Starts Quorvel in a directory holding the given settings file.
+# Starts Quorvel in a directory holding the given settings file. PAUSE (seconds, 3 by
+# default) is how long its start and its first due check may take.
 start_quorvel() {
   printf '%s' "$1" > "$work/Quorvel.ini"
   (cd "$work" && exec wine "$BUILD/Quorvel.exe" >/dev/null 2>&1) &
-  sleep 3
+  sleep "${PAUSE:-3}"
 }
 
 stop_quorvel() {
@@ -75,7 +111,8 @@ NEXT=0
 shoot_tray "$OUT/tray-green.png"
 stop_quorvel
 
-start_quorvel "[STATUS]
+# The settings of the red-lamp pictures: the blacksmith counting down, the tailor due.
+red_settings="[STATUS]
 X=40
 Y=40
 [SMITH]
@@ -87,15 +124,29 @@ AVAILABLE=1
 SKILL=49.9
 NEXT=$((now - 600))
 "
-sleep 1
-shoot_tray "$OUT/tray-red.png"
-wine "$TOOL" post Quorvel Quorvel 32868 1 515 >/dev/null
-sleep 2
-shoot Quorvel "$OUT/status.png"
-wine "$TOOL" post '#32770' Quorvel 16 0 0 >/dev/null
-sleep 1
-wine "$TOOL" post Quorvel Quorvel 273 40002 0 >/dev/null
-sleep 2
-shoot 'about Quorvel' "$OUT/about.png"
-stop_quorvel
-echo "pictures written to $OUT"
+
+# Photographs the red lamp, the status dialog and the about box, the files named by
+# the suffix given.
+shoot_red() {
+  start_quorvel "$red_settings"
+  sleep 1
+  shoot_tray "$1/tray-red$2.png"
+  wine "$TOOL" post Quorvel Quorvel 32868 1 515 >/dev/null
+  sleep 2
+  shoot Quorvel "$1/status$2.png"
+  wine "$TOOL" post '#32770' Quorvel 16 0 0 >/dev/null
+  sleep 1
+  wine "$TOOL" post Quorvel Quorvel 273 40002 0 >/dev/null
+  sleep 2
+  shoot 'about Quorvel' "$1/about$2.png"
+  stop_quorvel
+}
+
+shoot_red "$OUT" ""
+mkdir -p "$BUILD/screenshots"
+for dpi in ${DPIS:-120 144 192}; do
+  set_dpi "$dpi"
+  start_wine
+  if [ "$dpi" = 144 ]; then shoot_red "$OUT" "-$dpi"; else shoot_red "$BUILD/screenshots" "-$dpi"; fi
+done
+echo "pictures written to $OUT and $BUILD/screenshots"
