@@ -45,6 +45,7 @@ NEEDED_TOOLS=(
   "xwininfo:x11-utils"
   "import:imagemagick"
   "zip:zip"
+  "xdotool:xdotool"
   "makensis:nsis"
 )
 NEEDED_TOOLS_X64=(

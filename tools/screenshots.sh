@@ -2,7 +2,7 @@
 # Takes the README's pictures of the tray lamp, the status dialog and the about box:
 # starts Quorvel under Wine on a private Xvfb display and photographs its windows.
 #   tools/screenshots.sh [BUILD_DIR]     (default build; run ./dev.sh build first)
-# Writes docs/images/tray-green.png, tray-red.png, status.png and about.png at 96 DPI,
+# Writes docs/images/tray-green.png, tray-tip.png, tray-red.png, status.png and about.png at 96 DPI,
 # and tray-red-144.png, status-144.png and about-144.png at 144 DPI. The same three at
 # 120 and 192 DPI go to BUILD_DIR/screenshots, to look at when a layout changes. The
 # scaling is the prefix's LogPixels, put back when the script ends; DPIS lists the
@@ -26,7 +26,7 @@ xvfb=$!
 export DISPLAY=":$n"
 work=$(mktemp -d)
 DESKTOP_KEY='HKCU\Control Panel\Desktop'
-old_dpi=$(wine reg query "$DESKTOP_KEY" /v LogPixels 2>/dev/null | awk '/LogPixels/ { print $3 }' | tr -d '\r')
+old_dpi=$( (wine reg query "$DESKTOP_KEY" /v LogPixels 2>/dev/null || true) | awk '/LogPixels/ { print $3 }' | tr -d '\r')
 
 # Sets the scaling that Wine processes started from now on see.
 set_dpi() {
@@ -98,6 +98,23 @@ shoot_tray() {
   convert "$1" -scale 300% "$1"
 }
 
+# The lamp's tip: the pointer is put on the lamp (the first icon, at the lower left of
+# the notification area's window), and the screen around it photographed once the tip
+# shows.
+shoot_tip() {
+  local id x y
+  id=$(window_id 'Wine System Tray')
+  eval "$(xdotool getwindowgeometry --shell "$id")"
+  # A click first: Wine's notification area shows tips only while it is active.
+  xdotool mousemove $((X + 12)) $((Y + HEIGHT - 12)) click 1
+  sleep 0.5
+  local step
+  for step in 1 2 3 4 5; do xdotool mousemove_relative 1 0; sleep 0.2; done
+  sleep 3
+  import -window root -crop "360x140+$((X > 20 ? X - 20 : 0))+$((Y > 20 ? Y - 20 : 0))" "$1"
+  xdotool mousemove 1000 700
+}
+
 now=$(date +%s)
 start_quorvel "[SMITH]
 AVAILABLE=1
@@ -109,6 +126,7 @@ SKILL=50.0
 NEXT=0
 "
 shoot_tray "$OUT/tray-green.png"
+shoot_tip "$OUT/tray-tip.png"
 stop_quorvel
 
 # The settings of the red-lamp pictures: the blacksmith counting down, the tailor due.
