@@ -281,8 +281,12 @@ static INT_PTR OnInitDialog(HWND dialog)
     status_dialog = dialog;
     PlaceStatusDialog(dialog, &StatusPosition);
     FillStatusDialog(dialog);
+    /* The caption's icon at the small-icon size of this scaling, drawn for that size;
+       shared, so it is never freed. */
     SendMessageA(dialog, WM_SETICON, ICON_SMALL,
-                 (LPARAM)LoadIconA(app_instance, MAKEINTRESOURCEA(IDI_APP)));
+                 (LPARAM)LoadImageA(app_instance, MAKEINTRESOURCEA(IDI_APP), IMAGE_ICON,
+                                    GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
+                                    LR_SHARED));
     EnableCraftControls(dialog);
     SetTimer(dialog, STATUS_TIMER, STATUS_PERIOD_MS, StatusTick);
     refresher_thread = StartSkillRefresher(dialog);
