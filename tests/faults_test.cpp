@@ -220,6 +220,16 @@ TEST_F(Faults, SavesWhileAnotherProgramHoldsTheFileKeepTheLatestStateForLater)
     EXPECT_EQ(ReadAll(ini), kStored);
     EXPECT_EQ(StrayFiles(dir), std::vector<std::string>{});
 
+    // An editor or a virus scanner reads it with sharing: the draft gets written, and
+    // only putting it in place is refused. The draft must not stay behind.
+    HANDLE reader = CreateFileA(ini.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(SaveSettings(), 0);
+    CloseHandle(reader);
+    EXPECT_EQ(Names(dir), std::vector<std::string>{ "Quorvel.ini" });
+    EXPECT_EQ(ReadAll(ini), kStored);
+
     EXPECT_EQ(SaveSettings(), 1);
     EXPECT_EQ(Value(ini, "SMITH", "NEXT"), "1800010000");
     EXPECT_EQ(Value(ini, "TAILOR", "SKILL"), "12.4");

@@ -277,6 +277,8 @@ TEST_F(StatusDialog, OverdueAndJustDueTrackedCraftsReadZeroInRed)
         EXPECT_TRUE(ShowsAnHour(Text(dialog, IDC_SMITH_REMAIN))) << Text(dialog, IDC_SMITH_REMAIN);
         EXPECT_EQ(TextColour(dialog, IDC_SMITH_REMAIN), RGB(0, 0, 0)) << "no longer due: black at once";
         EXPECT_EQ(TextColour(dialog, IDC_TAILOR_REMAIN), RGB(255, 0, 0));
+        for (int id : { IDC_NOW, IDC_SMITH_NEXT, IDC_TAILOR_NEXT, IDC_TAILOR_REMAIN_LABEL })
+            EXPECT_NE(TextColour(dialog, id), RGB(255, 0, 0)) << id << ": only a remaining time is red";
         Click(dialog, IDC_STATUS_OK);
     });
     ExpectClosedByBody();

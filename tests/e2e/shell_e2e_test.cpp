@@ -4,6 +4,7 @@
 #include <shellapi.h>
 
 #include <sstream>
+#include <tuple>
 
 #include "e2e/balloons.h"
 #include "e2e/driver.h"
@@ -216,6 +217,20 @@ TEST(Shell, CopiesInOtherFoldersRunSideBySideAndAKilledCopyBlocksNoRestart)
     ASSERT_TRUE(beside.Start(two.path)) << "another folder is another record";
     EXPECT_TRUE(first.TrayIconExists());
     EXPECT_TRUE(beside.TrayIconExists());
+    // A later start in either folder opens that folder's dialog, never the other's, in
+    // whichever order the system lists the two windows.
+    for (auto [dir, owner, other] : { std::make_tuple(&one, &first, &beside),
+                                      std::make_tuple(&two, &beside, &first) }) {
+        Quorvel later;
+        ASSERT_TRUE(later.Launch(dir->path));
+        EXPECT_EQ(later.WaitExit(3000), 0);
+        HWND dialog = owner->WaitForDialog("Quorvel", 3000);
+        EXPECT_NE(dialog, nullptr) << dir->path;
+        EXPECT_EQ(other->FindDialog("Quorvel"), nullptr) << dir->path;
+        PostMessageA(dialog, WM_CLOSE, 0, 0);
+        for (DWORD start = GetTickCount(); IsWindow(dialog) && GetTickCount() - start < 3000;)
+            Sleep(20);
+    }
     TerminateProcess(first.Process(), 1);
     ASSERT_EQ(first.WaitExit(), 1);
     Quorvel again;
