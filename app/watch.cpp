@@ -98,10 +98,11 @@ static void CALLBACK LookAgain(HWND window, UINT, UINT_PTR, DWORD)
     FollowRecord();
 }
 
-/* A wake of the watcher: a look is due a moment later, unless one is due already. */
+/* A wake of the watcher: a look is due a moment later, unless one is due already. A
+   wake still queued when the watch stopped at exit is dropped. */
 LRESULT OnFolderChanged(HWND window)
 {
-    if (look_tries < 0 && SetTimer(window, LOOK_TIMER, LOOK_DELAY_MS, LookAgain))
+    if (watch_thread && look_tries < 0 && SetTimer(window, LOOK_TIMER, LOOK_DELAY_MS, LookAgain))
         look_tries = 0;
     return 0;
 }
