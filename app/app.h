@@ -17,6 +17,7 @@ int SaveAndReport();
 /* Dialogs (dialogs/status.cpp, dialogs/about.cpp). */
 int OpenStatusDialog(HWND owner);
 void ShowStatusNextTimes();
+void ShowStatusRecords();
 int OpenAboutDialog(HWND owner);
 
 #endif

@@ -16,11 +16,12 @@ static UINT taskbar_created;
 /* Set when the session ends: whatever follows must not wait for the player. */
 static int session_ending;
 
-/* Adds the tray icon and starts the due check. */
+/* Adds the tray icon, starts the due check and watches the settings folder. */
 static LRESULT OnCreate(HWND window)
 {
     AddTrayIcon(window);
     ArmDueCheck();
+    StartWatch(window);
     return 1;
 }
 
@@ -32,9 +33,11 @@ static LRESULT OnClockMoved(HWND window)
     return 1;
 }
 
-/* Saves, removes the tray icon and ends the message loop. */
+/* Stops the watch, saves, removes the tray icon and ends the message loop. The save
+   looks at the file itself, so nothing is missed without the watch. */
 static LRESULT OnDestroy(HWND window)
 {
+    StopWatch();
     if (session_ending)
         SaveSettings();
     else
@@ -112,6 +115,8 @@ static LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wparam, LP
         return OnCommand(window, wparam);
     case WM_TRAYNOTIFY:
         return OnTrayNotify(window, wparam, lparam);
+    case WM_FOLDERCHANGED:
+        return OnFolderChanged(window);
     case WM_ENDSESSION:
         return OnEndSession(wparam);
     case WM_TIMECHANGE:

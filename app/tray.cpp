@@ -189,10 +189,13 @@ static int SaveFailedText(UINT id, wchar_t *text)
 }
 
 /* Saves, and tells the player in a balloon when the file could not be written: once
-   for a run of failed saves, and again after a save has succeeded. */
+   for a run of failed saves, and again after a save has succeeded. What the save took
+   in from the file first is followed at once. */
 int SaveAndReport()
 {
-    if (SaveSettings()) {
+    int saved = SaveSettings();
+    FollowRecord();
+    if (saved) {
         save_failing = 0;
         return 1;
     }

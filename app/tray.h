@@ -10,8 +10,12 @@ int RegisterMainClass(HINSTANCE instance);
 HWND CreateMainWindow(HINSTANCE instance);
 int RunMessageLoop();
 
-/* Timer 0 of the main window runs the due check. */
-enum { DUE_TIMER = 0 };
+/* Timer 0 of the main window runs the due check; timer 2 looks at the settings file a
+   moment after the folder changed. */
+enum { DUE_TIMER = 0, LOOK_TIMER = 2 };
+
+/* Posted to the main window by the folder watcher each time the folder changed. */
+enum { WM_FOLDERCHANGED = WM_APP + 101 };
 
 /* Tray pieces the main window procedure calls; also used by the tests. */
 void AddTrayIcon(HWND window);
@@ -24,6 +28,12 @@ void CALLBACK CheckDue(HWND window, UINT message, UINT_PTR timer, DWORD tick);
 int ArmDueCheck();
 int RefreshTrayTip();
 int SaveBeforeExit();
+
+/* Changes made to the settings file outside Quorvel (app/watch.cpp). */
+int StartWatch(HWND window);
+void StopWatch();
+LRESULT OnFolderChanged(HWND window);
+int FollowRecord();
 
 /* One running copy per settings file (app/instance.cpp). */
 int ClaimSettingsFile();

@@ -216,6 +216,22 @@ void ShowStatusNextTimes()
     ShowRemainTimes(status_dialog);
 }
 
+/* Everything of the open dialog that the records show, after values changed in the
+   settings file were taken in: check boxes, enabling, skills, next and remaining
+   times. Nothing when no dialog is open. */
+void ShowStatusRecords()
+{
+    if (!status_dialog)
+        return;
+    for (int k = 0; k < CRAFT_COUNT; k++) {
+        CheckDlgButton(status_dialog, CraftControl(IDC_SMITH_AVAILABLE, k),
+                       crafts[k].available ? BST_CHECKED : BST_UNCHECKED);
+        ShowSkill(status_dialog, CraftControl(IDC_SMITH_SKILL, k), crafts[k].skill.load());
+    }
+    EnableCraftControls(status_dialog);
+    ShowStatusNextTimes();
+}
+
 /* Chooses the colour of a craft's remaining time; a change repaints the text. */
 static void SetRemainColour(HWND dialog, int k, COLORREF colour)
 {

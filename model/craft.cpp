@@ -103,6 +103,16 @@ bool AlertWanted()
     return tracked && alerted;
 }
 
+/* Drops the alert of every craft that is not due at now (its next time was moved on, or
+   it is no longer tracked), so that its lamp turns green without a sound and it alerts
+   again when its new time comes. A craft still due keeps its alert and does not beep twice. */
+void SettleAlerts(int32_t now)
+{
+    for (CraftTimer &craft : crafts)
+        if (!IsDue(&craft, now))
+            craft.alerted = 0;
+}
+
 /* How long the due check may sleep at now: until the first tracked, scheduled craft
    that has not alerted yet becomes due, one second past its next time. */
 int32_t SecondsToNextCheck(int32_t now)

@@ -33,6 +33,7 @@ int StepSkill(int32_t id, int direction);
 bool IsDue(const CraftTimer *craft, int32_t now);
 int AlertIfDue(CraftTimer *craft, int32_t now);
 bool AlertWanted();
+void SettleAlerts(int32_t now);
 
 /* The due check sleeps at most a minute, so that a clock set by hand or a resume from
    sleep is noticed soon, and at least a second. */

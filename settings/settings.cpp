@@ -9,8 +9,6 @@
 #include <cstdlib>
 #include <cwchar>
 
-#include "../model/craft.h"
-
 ScreenPoint StatusPosition;
 
 static const wchar_t *const craft_sections[CRAFT_COUNT] = { L"SMITH", L"TAILOR" };
@@ -26,6 +24,33 @@ static const wchar_t draft_name[] = L"Quorvel.new";
 static int load_pending;
 
 enum FileState { FILE_MISSING, FILE_READABLE, FILE_UNREADABLE };
+
+/* A save that finds the file being written by another program at that moment tries
+   again a little later, a few times, before it gives up. */
+enum { SAVE_TRIES = 4, SAVE_RETRY_MS = 50 };
+
+/* The file as a look found it: whether it was there, its size and time of last write. */
+struct FileStamp {
+    int exists;
+    uint64_t size;
+    FILETIME written;
+};
+
+/* The file as Quorvel last saw it. values are the owned values it held when last read
+   or written (known is 0 until then); stamp is what the last look found, so that a
+   save can tell whether the file changed again while the new one was being built. A
+   change made outside is told from Quorvel's own saves by these values, not by when
+   it came. */
+struct Seen {
+    int known;
+    OwnedValues values;
+    FileStamp stamp;
+};
+static Seen seen;
+
+/* How many times values changed outside were taken into memory; the shell compares it
+   with what its lamp and dialog last followed. */
+static uint32_t changes_taken;
 
 /* Builds "<current directory>\<name>"; 0 when that would be longer than the path limit,
    so that nothing is ever read from or written to a cut-off name. */
@@ -96,33 +121,120 @@ static FileState ProbeFilePatiently(const wchar_t *path)
 /* The state of a first start: both skills at their default, nothing tracked or due. */
 static void LoadDefaults()
 {
-    for (CraftTimer &craft : crafts) {
-        craft.alerted = 0;
+    for (CraftTimer &craft : crafts)
         craft.skill.store(SKILL_DEFAULT);
+}
+
+/* The file's size and time of last write; exists is 0 when there is no such file.
+   Returns 0 when the folder cannot tell (it is gone, or cannot be read). */
+static int StampOf(const wchar_t *path, FileStamp *stamp)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    *stamp = FileStamp{};
+    if (!GetFileAttributesExW(path, GetFileExInfoStandard, &data))
+        return GetLastError() == ERROR_FILE_NOT_FOUND;
+    stamp->exists = 1;
+    stamp->size = ((uint64_t)data.nFileSizeHigh << 32) | data.nFileSizeLow;
+    stamp->written = data.ftLastWriteTime;
+    return 1;
+}
+
+/* Whether two looks found the same file. */
+static bool SameStamp(const FileStamp &a, const FileStamp &b)
+{
+    return a.exists == b.exists && a.size == b.size
+        && CompareFileTime(&a.written, &b.written) == 0;
+}
+
+/* Whether the file gives a key a value: a missing key and an empty one both do not. */
+static bool KeySet(const wchar_t *section, const wchar_t *key, const wchar_t *path)
+{
+    wchar_t text[2];
+    return GetPrivateProfileStringW(section, key, L"", text, 2, path) != 0;
+}
+
+/* An integer key; one the file does not set reads as *unset when that is given, else
+   as the reader's default 0. */
+static int32_t ReadInt(const wchar_t *section, const wchar_t *key, const int32_t *unset,
+                       const wchar_t *path)
+{
+    if (unset && !KeySet(section, key, path))
+        return *unset;
+    return (int32_t)GetPrivateProfileIntW(section, key, 0, path);
+}
+
+/* A skill key, parsed, clamped and rounded; one the file does not set reads as *unset
+   when that is given, else as 50.0. */
+static double ReadSkill(const wchar_t *section, const double *unset, const wchar_t *path)
+{
+    if (unset && !KeySet(section, L"SKILL", path))
+        return *unset;
+    wchar_t wide[20];
+    char text[20];
+    GetPrivateProfileStringW(section, L"SKILL", L"50.0", wide, 20, path);
+    // A number is plain ASCII: any other character ends it just as well as '?' does.
+    int i = 0;
+    for (; wide[i] && i < 19; i++)
+        text[i] = wide[i] < 0x80 ? (char)wide[i] : '?';
+    text[i] = 0;
+    return ParseSkill(text);
+}
+
+/* Reads the owned values from the file. A later look passes the values last seen as
+   unset: a key that is missing or empty (an editor's file cut short while it was being
+   written) tells nothing new, so it is never taken as a default. */
+static void ReadOwned(const wchar_t *path, const OwnedValues *unset, OwnedValues *values)
+{
+    values->position.x = ReadInt(L"STATUS", L"X", unset ? &unset->position.x : nullptr, path);
+    values->position.y = ReadInt(L"STATUS", L"Y", unset ? &unset->position.y : nullptr, path);
+    for (int k = 0; k < CRAFT_COUNT; k++) {
+        const CraftValues *was = unset ? &unset->craft[k] : nullptr;
+        CraftValues &craft = values->craft[k];
+        craft.skill = ReadSkill(craft_sections[k], was ? &was->skill : nullptr, path);
+        craft.next_time = ReadInt(craft_sections[k], L"NEXT", was ? &was->next_time : nullptr, path);
+        craft.available = ReadInt(craft_sections[k], L"AVAILABLE", was ? &was->available : nullptr, path);
     }
 }
 
-/* Reads every key of an existing file into the records. */
+/* What memory holds of the owned values. */
+static OwnedValues MemoryValues()
+{
+    OwnedValues values;
+    values.position = StatusPosition;
+    for (int k = 0; k < CRAFT_COUNT; k++)
+        values.craft[k] = { crafts[k].available, crafts[k].skill.load(), crafts[k].next_time };
+    return values;
+}
+
+/* Puts owned values into memory; the alert flags are the shell's to settle. */
+static void SetMemory(const OwnedValues &values)
+{
+    StatusPosition = values.position;
+    for (int k = 0; k < CRAFT_COUNT; k++) {
+        crafts[k].available = values.craft[k].available;
+        crafts[k].skill.store(values.craft[k].skill);
+        crafts[k].next_time = values.craft[k].next_time;
+    }
+}
+
+/* Notes what the file holds now, as read or as written. */
+static void Remember(const OwnedValues &values, const FileStamp &stamp)
+{
+    seen.known = 1;
+    seen.values = values;
+    seen.stamp = stamp;
+}
+
+/* Reads every key of an existing file into the records, and remembers them as seen. */
 static void ReadFile(const wchar_t *path)
 {
     GetPrivateProfileIntW(L"SYSTEM", L"VERSION", 1, path);
-    StatusPosition.x = (int32_t)GetPrivateProfileIntW(L"STATUS", L"X", 0, path);
-    StatusPosition.y = (int32_t)GetPrivateProfileIntW(L"STATUS", L"Y", 0, path);
-    for (int k = 0; k < CRAFT_COUNT; k++) {
-        wchar_t wide[20];
-        char text[20];
-        GetPrivateProfileStringW(craft_sections[k], L"SKILL", L"50.0", wide, 20, path);
-        // A number is plain ASCII: any other character ends it just as well as '?' does.
-        int i = 0;
-        for (; wide[i] && i < 19; i++)
-            text[i] = wide[i] < 0x80 ? (char)wide[i] : '?';
-        text[i] = 0;
-        crafts[k].skill.store(ParseSkill(text));
-        crafts[k].next_time = (int32_t)GetPrivateProfileIntW(craft_sections[k], L"NEXT", 0, path);
-        crafts[k].available = (int32_t)GetPrivateProfileIntW(craft_sections[k], L"AVAILABLE", 0, path);
-    }
-    for (CraftTimer &craft : crafts)
-        craft.alerted = 0;
+    OwnedValues values;
+    FileStamp stamp;
+    StampOf(path, &stamp);
+    ReadOwned(path, nullptr, &values);
+    SetMemory(values);
+    Remember(values, stamp);
 }
 
 /* Fills the craft records and the dialog position from the file, or from the defaults
@@ -131,6 +243,9 @@ int LoadSettings()
 {
     wchar_t path[SETTINGS_PATH_MAX + 1];
     load_pending = 0;
+    seen = Seen{};
+    for (CraftTimer &craft : crafts)
+        craft.alerted = 0;
     if (!SettingsPath(path, SETTINGS_PATH_MAX + 1)) {
         LoadDefaults();
         return 0;
@@ -156,10 +271,12 @@ static int CatchUpLoad(const wchar_t *path)
 {
     FileState state = ProbeFile(path);
     if (state == FILE_UNREADABLE)
-        return 0;
+        return LOOK_LATER;
     load_pending = 0;
-    if (state == FILE_MISSING)
-        return 1;
+    if (state == FILE_MISSING) {
+        seen.stamp = FileStamp{};
+        return LOOK_MISSING;
+    }
     int32_t received[CRAFT_COUNT];
     for (int k = 0; k < CRAFT_COUNT; k++)
         received[k] = crafts[k].next_time;
@@ -167,7 +284,63 @@ static int CatchUpLoad(const wchar_t *path)
     for (int k = 0; k < CRAFT_COUNT; k++)
         if (received[k] > crafts[k].next_time)
             crafts[k].next_time = received[k];
-    return 1;
+    changes_taken++;
+    return LOOK_TAKEN;
+}
+
+/* Takes what the file holds now into memory, key by key: a key changed there since it
+   was last seen takes the file's value, every other keeps what memory holds. */
+static int TakeIn(const OwnedValues &base, const OwnedValues &file, const FileStamp &stamp)
+{
+    OwnedValues memory = MemoryValues();
+    OwnedValues merged = MergeOwned(base, file, memory);
+    Remember(file, stamp);
+    if (SameOwned(merged, memory))
+        return LOOK_SAME;
+    SetMemory(merged);
+    changes_taken++;
+    return LOOK_TAKEN;
+}
+
+/* Looks at the file as it is now and takes in what was changed there since Quorvel
+   last read or wrote it; Quorvel's own saves find nothing new. The file is held open,
+   sharing everything, while it is read, so that no other program can lock it half-way
+   through the reads, and a file whose size or time moved during them (written at that
+   very moment) is left for a later look. A file that cannot be opened is never taken
+   as an empty one. Returns a RecordLook. */
+int LookAtRecord()
+{
+    wchar_t path[SETTINGS_PATH_MAX + 1];
+    if (!SettingsPath(path, SETTINGS_PATH_MAX + 1))
+        return LOOK_MISSING;
+    if (load_pending)
+        return CatchUpLoad(path);
+    HANDLE file = CreateFileW(path, GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        if (GetLastError() != ERROR_FILE_NOT_FOUND)
+            return LOOK_LATER;
+        seen.stamp = FileStamp{};
+        return LOOK_MISSING;
+    }
+    /* A file that appeared where there was none: every key it sets is news. */
+    OwnedValues base = seen.known ? seen.values : MemoryValues(), now;
+    FileStamp before, after;
+    int steady = StampOf(path, &before) && before.exists;
+    if (steady)
+        ReadOwned(path, &base, &now);
+    steady = steady && StampOf(path, &after) && SameStamp(before, after);
+    CloseHandle(file);
+    if (!steady)
+        return LOOK_LATER;
+    return TakeIn(base, now, before);
+}
+
+/* How many times values changed outside have been taken in so far. */
+uint32_t ChangesTaken()
+{
+    return changes_taken;
 }
 
 /* Removes a draft, also one that was copied from a read-only record; 1 when none is left. */
@@ -251,21 +424,58 @@ static int PutInPlace(const wchar_t *path, const wchar_t *draft)
     return MoveFileExW(draft, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ? 1 : 0;
 }
 
+/* After a save: the file holds memory's values as written, skills with one decimal. */
+static void RememberWritten(const wchar_t *path)
+{
+    OwnedValues written = MemoryValues();
+    for (CraftValues &craft : written.craft) {
+        char text[32];
+        snprintf(text, sizeof text, "%.1f", craft.skill);
+        craft.skill = ParseSkill(text);
+    }
+    FileStamp stamp;
+    StampOf(path, &stamp);
+    Remember(written, stamp);
+}
+
+/* Whether the file is still as the last look found it. */
+static bool StillAsLooked(const wchar_t *path)
+{
+    FileStamp now;
+    return StampOf(path, &now) && SameStamp(now, seen.stamp);
+}
+
 /* Writes the whole state. The record is never written in place: the new one is built
    beside it and then takes its place in one step, so that a kill or a power cut at any
-   moment leaves either the old record or the new one, complete. Returns 1 when every key
-   was written and the new record is in place; what was not saved stays in memory and
-   goes out with the next save. */
+   moment leaves either the old record or the new one, complete. Each try first takes in
+   what was changed in the file outside Quorvel, and a file that changes again while the
+   new one is being built is looked at anew, so a save never writes back a value over
+   one changed since Quorvel last saw it. Returns 1 when every key was written and the
+   new record is in place; what was not saved stays in memory and goes out with the
+   next save. */
 int SaveSettings()
 {
     wchar_t path[SETTINGS_PATH_MAX + 1], draft[SETTINGS_PATH_MAX + 1];
     if (!SettingsPath(path, SETTINGS_PATH_MAX + 1)
         || !PathInCurrentDirectory(draft_name, draft, SETTINGS_PATH_MAX + 1))
         return 0;
-    if (load_pending && !CatchUpLoad(path))
+    for (int tries = 0; tries < SAVE_TRIES; tries++) {
+        if (tries > 0)
+            Sleep(SAVE_RETRY_MS);
+        if (LookAtRecord() == LOOK_LATER)
+            continue;
+        if (!StartDraft(path, draft) || !WriteState(draft) || !FlushDraft(draft)) {
+            DiscardDraft(draft);
+            return 0;
+        }
+        if (StillAsLooked(path) && PutInPlace(path, draft)) {
+            RememberWritten(path);
+            return 1;
+        }
+        DiscardDraft(draft);
+        if (!StillAsLooked(path))
+            continue;
         return 0;
-    if (StartDraft(path, draft) && WriteState(draft) && FlushDraft(draft) && PutInPlace(path, draft))
-        return 1;
-    DiscardDraft(draft);
+    }
     return 0;
 }

@@ -280,6 +280,48 @@ TEST_F(SettingsFile, ASaveThatFailsKeepsTheStateForTheNextSave)
     EXPECT_NE(ReadAll(ini).find("SKILL=88.8"), std::string::npos);
 }
 
+// Eight owned values in a row, X and Y then each craft's AVAILABLE, SKILL and NEXT, as
+// one record and back.
+OwnedValues Owned(const std::vector<double> &v)
+{
+    OwnedValues values = { { (int32_t)v[0], (int32_t)v[1] }, {} };
+    for (int k = 0; k < CRAFT_COUNT; k++)
+        values.craft[k] = { (int32_t)v[2 + 3 * k], v[3 + 3 * k], (int32_t)v[4 + 3 * k] };
+    return values;
+}
+
+std::vector<double> Row(const OwnedValues &values)
+{
+    std::vector<double> row = { (double)values.position.x, (double)values.position.y };
+    for (const CraftValues &craft : values.craft)
+        row.insert(row.end(), { (double)craft.available, craft.skill, (double)craft.next_time });
+    return row;
+}
+
+// Each owned key in turn, changed in the file since it was last seen (outside), changed
+// in memory only (inside), in both or in neither, while every other key is changed
+// inside: a change made outside is never lost, and neither is one made inside.
+TEST(MergeOwned, AKeyTakesTheFilesValueExactlyWhenTheFileChangedIt)
+{
+    const struct { const char *change; double base, file, memory, merged; } cases[] = {
+        { "neither", 1, 1, 1, 1 },
+        { "outside", 1, 2, 1, 2 },
+        { "inside", 1, 1, 3, 3 },
+        { "both", 1, 2, 3, 2 },
+    };
+    for (int key = 0; key < 8; key++) {
+        for (const auto &c : cases) {
+            std::vector<double> base(8, 40.0), file(8, 40.0), memory(8, 60.0), merged(8, 60.0);
+            base[key] = c.base;
+            file[key] = c.file;
+            memory[key] = c.memory;
+            merged[key] = c.merged;
+            EXPECT_EQ(Row(MergeOwned(Owned(base), Owned(file), Owned(memory))), merged)
+                << "key " << key << " changed " << c.change;
+        }
+    }
+}
+
 // The folder's name is outside the 8-bit code page; the file in it stays 8-bit text, both
 // when it is made and when it is saved over.
 TEST_F(SettingsFile, AFolderNamedOutsideTheCodePageIsReadAndWritten)

@@ -159,6 +159,58 @@ TEST(Shell, AnOverdueCraftTurnsTheLampRedSoonAfterStartAndReceivingTurnsItBack)
     EXPECT_EQ(app.WaitExit(), 0);
 }
 
+// Both crafts tracked; the tailor's skill and both next times as given.
+std::string TwoCrafts(const std::string &smith_next, const std::string &tailor_next,
+                      const char *tailor_skill)
+{
+    return "[SMITH]\r\nAVAILABLE=1\r\nSKILL=50.0\r\nNEXT=" + smith_next + "\r\n[TAILOR]\r\n"
+           "AVAILABLE=1\r\nSKILL=" + tailor_skill + "\r\nNEXT=" + tailor_next + "\r\n";
+}
+
+TEST(Shell, TheFileEditedOrReplacedWhileRunningIsTakenInAtOnceAndNeverOverwritten)
+{
+    TempDir dir;
+    const std::string ini = dir.File("Quorvel.ini"), later = std::to_string(Now() + 3600);
+    WriteText(ini, TwoCrafts(later, later, "60.0"));
+    Quorvel app;
+    ASSERT_TRUE(app.Start(dir.path));
+    ASSERT_TRUE(WaitForLamp(LAMP_GREEN, 2000));
+
+    // An editor saves in place: the tailor's time has passed.
+    WriteText(ini, TwoCrafts(later, std::to_string(Now() - 60), "60.0"));
+    EXPECT_TRUE(WaitForLamp(LAMP_RED, 2000));
+    HWND notice = balloons::WaitFor(L"Tailor order ready", 5000);
+    EXPECT_NE(notice, nullptr) << "the due check alerted, with its beep";
+
+    // A sync tool puts the other PC's copy in place by a rename: the tailor waits again.
+    const std::string synced = std::to_string(Now() + 7200);
+    WriteText(dir.File("synced.tmp"), TwoCrafts(later, synced, "60.0"));
+    ASSERT_TRUE(MoveFileExA(dir.File("synced.tmp").c_str(), ini.c_str(), MOVEFILE_REPLACE_EXISTING));
+    EXPECT_TRUE(WaitForLamp(LAMP_GREEN, 2000));
+
+    // An edit right before a save, sooner than the watch looks: the save takes it in first.
+    WriteText(ini, TwoCrafts(later, synced, "77.0"));
+    EXPECT_EQ(app.Command(IDM_RECEIVED_SMITH), 1);
+    const std::string received = IniValue(ini, "SMITH", "NEXT");
+    EXPECT_NE(received, later);
+    EXPECT_EQ(IniValue(ini, "TAILOR", "NEXT"), synced);
+    EXPECT_EQ(IniValue(ini, "TAILOR", "SKILL"), "77.0");
+    EXPECT_EQ(balloons::WaitFor(L"Tailor order ready", 0, notice), nullptr) << "one alert";
+
+    // A deleted file: the timers stay, and the next save writes the file again, whole.
+    ASSERT_TRUE(DeleteFileA(ini.c_str()));
+    Sleep(500);
+    EXPECT_EQ(TrayLamp(), LAMP_GREEN);
+    EXPECT_EQ(app.Command(IDM_RECEIVED_TAILOR), 1);
+    const std::string tailor_next = IniValue(ini, "TAILOR", "NEXT");
+    EXPECT_NE(tailor_next, synced);
+    EXPECT_EQ(NonBlankLines(ReadText(ini)),
+              "[SYSTEM]\nVERSION=1\n[STATUS]\nX=0\nY=0\n[SMITH]\nAVAILABLE=1\nSKILL=50.0\nNEXT="
+                  + received + "\n[TAILOR]\nAVAILABLE=1\nSKILL=77.0\nNEXT=" + tailor_next + "\n");
+    app.Post(WM_COMMAND, IDM_EXIT);
+    EXPECT_EQ(app.WaitExit(), 0);
+}
+
 TEST(Shell, AnUntrackedOverdueCraftNeverAlerts)
 {
     TempDir dir;
