@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "dialogs/about.h"
+#include "quorvel_version.h"
 #include "res/resource.h"
 
 namespace {
@@ -175,7 +176,7 @@ TEST_F(AboutBox, ShowsIconAndTheThreeLinesOfTheProgramsVersionBlock)
     EXPECT_EQ(result, 1);
     ExpectClosedAsScripted();
     EXPECT_EQ(shown.comments, COMMENTS);
-    EXPECT_EQ(shown.version, "Version 0.0.3");
+    EXPECT_EQ(shown.version, "Version " QUORVEL_VERSION_TEXT);
     EXPECT_EQ(shown.copyright, COPYRIGHT);
     EXPECT_NE(icon, nullptr);
     EXPECT_EQ(style & WS_SYSMENU, 0) << "the box has no close box";
@@ -445,14 +446,14 @@ TEST_F(ProgramFile, VersionBlockReadsAsListed)
         { "Comments", COMMENTS },
         { "CompanyName", " " },
         { "FileDescription", "Quorvel" },
-        { "FileVersion", "0.0.3" },
+        { "FileVersion", QUORVEL_VERSION_TEXT },
         { "InternalName", "Quorvel" },
         { "LegalCopyright", COPYRIGHT },
         { "LegalTrademarks", "" },
         { "OriginalFilename", "Quorvel.exe" },
         { "PrivateBuild", "" },
         { "ProductName", "Quorvel" },
-        { "ProductVersion", "0.0.3" },
+        { "ProductVersion", QUORVEL_VERSION_TEXT },
         { "SpecialBuild", "" },
     };
     EXPECT_EQ(strings, expected);

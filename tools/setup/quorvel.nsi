@@ -167,6 +167,8 @@ Section "Quorvel"
 
   SetOutPath "$INSTDIR"
   SetOverwrite on
+  ; No build-time file times in the setup program: the same sources make the same bytes.
+  SetDateSave off
   File "/oname=Quorvel.exe" "${EXE}"
   WriteUninstaller "$INSTDIR\Uninstall.exe"
 
