@@ -27,6 +27,9 @@
 
 Target ${TARGET}
 SetCompressor /SOLID lzma
+; No file times in the setup program, neither Quorvel.exe's nor those of the plug-ins it
+; carries: the same sources make the same bytes on any machine at any time.
+SetDateSave off
 RequestExecutionLevel user
 
 !define APP "Quorvel"
@@ -167,8 +170,6 @@ Section "Quorvel"
 
   SetOutPath "$INSTDIR"
   SetOverwrite on
-  ; No build-time file times in the setup program: the same sources make the same bytes.
-  SetDateSave off
   File "/oname=Quorvel.exe" "${EXE}"
   WriteUninstaller "$INSTDIR\Uninstall.exe"
 
