@@ -413,7 +413,10 @@ TEST_F(ProgramFile, VersionBlockReadsAsListed)
     ASSERT_EQ(length, sizeof(VS_FIXEDFILEINFO));
     VS_FIXEDFILEINFO fixed;
     memcpy(&fixed, value, sizeof fixed);
-    const DWORD expected_fixed[] = { 0xFEEF04BD, 0x10000, 0, 0x30000, 0, 0x30000,
+    // The project's version as major, minor, patch, build: two words to a number.
+    const WORD version[] = { QUORVEL_VERSION_FIXED };
+    const DWORD ms = MAKELONG(version[1], version[0]), ls = MAKELONG(version[3], version[2]);
+    const DWORD expected_fixed[] = { 0xFEEF04BD, 0x10000, ms, ls, ms, ls,
                                      0x3F, 0, 0x40004, 1, 0, 0, 0 };
     DWORD actual_fixed[13];
     memcpy(actual_fixed, &fixed, sizeof actual_fixed);
