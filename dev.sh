@@ -4,8 +4,9 @@
 #   ./dev.sh run     build and start Quorvel under Wine (Xvfb only when there is no display)
 #   ./dev.sh test    build and run the whole suite with ctest
 #   ./dev.sh bench   start-up time, idle and dialog CPU and memory beside a bare Win32 program
-#   ./dev.sh dist    make dist/Quorvel-<version>.zip with the exe and a short read-me, and
-#                    dist/Quorvel-<version>-setup.exe, the setup program
+#   ./dev.sh dist    make dist/Quorvel-<version>.zip with the exe and a short read-me,
+#                    dist/Quorvel-<version>-setup.exe, the setup program, and
+#                    dist/SHA256SUMS; the same commit gives the same bytes anywhere
 # BUILD_DIR (default build) lets several builds live side by side; LONG_SOAK=1 makes
 # the soak test run its long form.
 #

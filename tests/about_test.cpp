@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "dialogs/about.h"
+#include "quorvel_version.h"
 #include "res/resource.h"
 
 namespace {
@@ -175,7 +176,7 @@ TEST_F(AboutBox, ShowsIconAndTheThreeLinesOfTheProgramsVersionBlock)
     EXPECT_EQ(result, 1);
     ExpectClosedAsScripted();
     EXPECT_EQ(shown.comments, COMMENTS);
-    EXPECT_EQ(shown.version, "Version 0.0.3");
+    EXPECT_EQ(shown.version, "Version " QUORVEL_VERSION_TEXT);
     EXPECT_EQ(shown.copyright, COPYRIGHT);
     EXPECT_NE(icon, nullptr);
     EXPECT_EQ(style & WS_SYSMENU, 0) << "the box has no close box";
@@ -412,7 +413,10 @@ TEST_F(ProgramFile, VersionBlockReadsAsListed)
     ASSERT_EQ(length, sizeof(VS_FIXEDFILEINFO));
     VS_FIXEDFILEINFO fixed;
     memcpy(&fixed, value, sizeof fixed);
-    const DWORD expected_fixed[] = { 0xFEEF04BD, 0x10000, 0, 0x30000, 0, 0x30000,
+    // The project's version as major, minor, patch, build: two words to a number.
+    const WORD version[] = { QUORVEL_VERSION_FIXED };
+    const DWORD ms = MAKELONG(version[1], version[0]), ls = MAKELONG(version[3], version[2]);
+    const DWORD expected_fixed[] = { 0xFEEF04BD, 0x10000, ms, ls, ms, ls,
                                      0x3F, 0, 0x40004, 1, 0, 0, 0 };
     DWORD actual_fixed[13];
     memcpy(actual_fixed, &fixed, sizeof actual_fixed);
@@ -445,14 +449,14 @@ TEST_F(ProgramFile, VersionBlockReadsAsListed)
         { "Comments", COMMENTS },
         { "CompanyName", " " },
         { "FileDescription", "Quorvel" },
-        { "FileVersion", "0.0.3" },
+        { "FileVersion", QUORVEL_VERSION_TEXT },
         { "InternalName", "Quorvel" },
         { "LegalCopyright", COPYRIGHT },
         { "LegalTrademarks", "" },
         { "OriginalFilename", "Quorvel.exe" },
         { "PrivateBuild", "" },
         { "ProductName", "Quorvel" },
-        { "ProductVersion", "0.0.3" },
+        { "ProductVersion", QUORVEL_VERSION_TEXT },
         { "SpecialBuild", "" },
     };
     EXPECT_EQ(strings, expected);

@@ -1,8 +1,12 @@
 #!/usr/bin/env bash
 # Packs a built Quorvel.exe and a short plain-text read-me into OUTDIR/Quorvel-<version>.zip,
-# and puts the setup program that the build made beside it as Quorvel-<version>-setup.exe.
+# puts the setup program that the build made beside it as Quorvel-<version>-setup.exe, and
+# writes their checksums to OUTDIR/SHA256SUMS (the form `sha256sum -c` reads).
 #   tools/dist.sh BUILD_DIR OUTDIR
 # The version is the project's, as the build directory's CMake cache holds it.
+# The zip is the same bytes for the same commit wherever and whenever it is made: its
+# entries carry the commit's time (SOURCE_DATE_EPOCH, when set, else the time of the
+# checkout's last commit), fixed permissions, a fixed order and no owner.
 set -euo pipefail
 
 say() { printf '[dist] %s\n' "$*"; }
@@ -18,6 +22,10 @@ SETUP=$BUILD/Quorvel-$VERSION-setup.exe
 [ -f "$SETUP" ] || die "no $SETUP: the build makes it when makensis (Debian package nsis) is installed; install it, delete $BUILD and build again"
 [ "$SETUP" -nt "$EXE" ] || die "$SETUP is older than $EXE: build again"
 command -v zip >/dev/null 2>&1 || die "zip is missing (apt-get install zip)"
+if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
+  SOURCE_DATE_EPOCH=$(git -C "$(dirname "$0")" log -1 --format=%ct 2>/dev/null) \
+    || die "not a git checkout: set SOURCE_DATE_EPOCH to the release's time (seconds since 1970)"
+fi
 mkdir -p "$2"
 OUT=$(cd "$2" && pwd)
 ZIP=$OUT/Quorvel-$VERSION.zip
@@ -83,8 +91,16 @@ STAGE=$(mktemp -d)
 trap 'rm -rf "$STAGE"' EXIT
 cp "$EXE" "$STAGE/Quorvel.exe"
 readme | sed 's/$/\r/' > "$STAGE/Readme.txt"
+chmod 755 "$STAGE/Quorvel.exe"
+chmod 644 "$STAGE/Readme.txt"
+touch -d "@$SOURCE_DATE_EPOCH" "$STAGE/Quorvel.exe" "$STAGE/Readme.txt"
 rm -f "$ZIP"
-(cd "$STAGE" && zip -q -X "$ZIP" Quorvel.exe Readme.txt) || die "zip failed"
+# Zip stores local times: UTC makes them the same in every time zone.
+(cd "$STAGE" && TZ=UTC0 zip -q -X -D "$ZIP" Quorvel.exe Readme.txt) || die "zip failed"
 say "made $ZIP"
 cp "$SETUP" "$OUT/" || die "could not copy $SETUP"
 say "made $OUT/$(basename "$SETUP")"
+(cd "$OUT" && sha256sum "$(basename "$SETUP")" "$(basename "$ZIP")" > SHA256SUMS) \
+  || die "could not write $OUT/SHA256SUMS"
+say "made $OUT/SHA256SUMS:"
+cat "$OUT/SHA256SUMS"

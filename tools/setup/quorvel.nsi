@@ -27,6 +27,9 @@
 
 Target ${TARGET}
 SetCompressor /SOLID lzma
+; No file times in the setup program, neither Quorvel.exe's nor those of the plug-ins it
+; carries: the same sources make the same bytes on any machine at any time.
+SetDateSave off
 RequestExecutionLevel user
 
 !define APP "Quorvel"
