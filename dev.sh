@@ -9,7 +9,7 @@
 #                         dist/Quorvel-<version>-setup.exe, the setup program
 # Each command first installs the Debian packages it needs and lacks, so a fresh machine
 # needs nothing else. BUILD_DIR (default build) lets several builds live side by side;
-# LONG_SOAK=1 makes the soak test run its long form.
+# QUORVEL_SOAK_SECONDS and QUORVEL_FUZZ_FILES make the suite run its long forms.
 #
 # The program is 32-bit, and where the machine runs 32-bit code test, run, bench and
 # screenshots use that build under 32-bit Wine. Some virtual machines run a 64-bit kernel
@@ -218,6 +218,17 @@ build_for_tests() {
   fi
 }
 
+# Gives ctest's time limits the generated-file count and soak length asked for in the
+# environment (QUORVEL_FUZZ_FILES, QUORVEL_SOAK_SECONDS), so that a long form is not cut short.
+set_test_lengths() {
+  local files=${QUORVEL_FUZZ_FILES:-600} soak=${QUORVEL_SOAK_SECONDS:-20}
+  [ "$(cache_value "$TBUILD" QUORVEL_FUZZ_FILES)" = "$files" ] \
+    && [ "$(cache_value "$TBUILD" QUORVEL_SOAK_SECONDS)" = "$soak" ] && return 0
+  say "allowing ctest time for $files generated files and a $soak s soak"
+  cmake "$TBUILD" -DQUORVEL_FUZZ_FILES="$files" -DQUORVEL_SOAK_SECONDS="$soak" >/dev/null \
+    || die "cmake could not set the test lengths in $TBUILD"
+}
+
 # ---------------------------------------------------------------- display and wine
 
 STARTED_XVFB=""
@@ -342,6 +353,7 @@ cmd_run() {
 cmd_test() {
   choose_test_arch
   build_for_tests
+  set_test_lengths
   trap stop_all EXIT
   start_display force
   start_wine
