@@ -267,7 +267,7 @@ prefix_complete() {
 
 # Removes a prefix folder, first ending any Wine processes of ours still running in it.
 remove_prefix() {
-  WINEPREFIX=$1 timeout 20 wineserver -k >/dev/null 2>&1 || true
+  WINEPREFIX=$1 timeout --foreground 20 wineserver -k >/dev/null 2>&1 || true
   rm -rf "$1"
 }
 
@@ -284,16 +284,16 @@ make_prefix() {
   done
   say "creating the Wine prefix $WINEPREFIX (once, about 10 to 30 s)"
   mkdir -p "$tmp"
-  WINEPREFIX=$tmp timeout 180 wineboot -i >"$BUILD/wineboot.log" 2>&1 \
+  WINEPREFIX=$tmp timeout --foreground 180 wineboot -i >"$BUILD/wineboot.log" 2>&1 \
     || die "wineboot failed or hung in $tmp ($(tail -n 1 "$BUILD/wineboot.log")): see $BUILD/wineboot.log"
   # Without a window manager, let Wine draw its own captions and close boxes; without
   # these keys it also waits 2 s every time it hides a window.
   local value
   for value in Managed Decorated; do
-    WINEPREFIX=$tmp timeout 60 wine reg add 'HKCU\Software\Wine\X11 Driver' /v $value /d N /f >/dev/null 2>&1 \
+    WINEPREFIX=$tmp timeout --foreground 60 wine reg add 'HKCU\Software\Wine\X11 Driver' /v $value /d N /f >/dev/null 2>&1 \
       || die "could not write the X11 driver's $value key into $tmp"
   done
-  WINEPREFIX=$tmp timeout 60 wineserver -w || die "the Wine server of $tmp did not end"
+  WINEPREFIX=$tmp timeout --foreground 60 wineserver -w || die "the Wine server of $tmp did not end"
   prefix_complete "$tmp" || die "$tmp lacks the X11 driver keys after set-up: remove $BUILD and run again"
   [ ! -e "$WINEPREFIX" ] || remove_prefix "$WINEPREFIX"
   mv "$tmp" "$WINEPREFIX"
@@ -321,13 +321,13 @@ start_wine() {
   fi
   # The first Wine process starts Wine's background services, which inherit its output:
   # start them here with no output, so that ctest's pipes close when each test ends.
-  timeout 120 wineboot >/dev/null 2>&1 </dev/null \
+  timeout --foreground 120 wineboot >/dev/null 2>&1 </dev/null \
     || die "Wine did not start in $WINEPREFIX within 2 minutes: remove the prefix and run again"
 }
 
 # Ends what this script started.
 stop_all() {
-  if [ -n "$STARTED_WINESERVER" ]; then timeout 20 wineserver -k >/dev/null 2>&1 || true; fi
+  if [ -n "$STARTED_WINESERVER" ]; then timeout --foreground 20 wineserver -k >/dev/null 2>&1 || true; fi
   if [ -n "$STARTED_XVFB" ]; then kill "$STARTED_XVFB" >/dev/null 2>&1 || true; fi
 }
 
