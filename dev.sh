@@ -317,7 +317,7 @@ start_wine() {
   STARTED_WINESERVER=1
   sleep 0.2
   if ! kill -0 "$server" 2>/dev/null && ! wait "$server"; then
-    die "the Wine server did not start ($(tail -n 1 "$BUILD/wineserver.log")): is Wine installed (dpkg -s wine64 or wine)?"
+    die "the Wine server did not start ($(tail -n 1 "$BUILD/wineserver.log")): check that Wine runs here (wineserver -p with WINEPREFIX=$WINEPREFIX)"
   fi
   # The first Wine process starts Wine's background services, which inherit its output:
   # start them here with no output, so that ctest's pipes close when each test ends.
