@@ -312,12 +312,13 @@ ensure_prefix() {
 # stopping within seconds with the cause when Wine cannot start.
 start_wine() {
   ensure_prefix
-  setsid wineserver -p </dev/null >"$BUILD/wineserver.log" 2>&1 &
-  local server=$!
+  # The server puts itself in the background; status 2 means one already serves this
+  # prefix (left by an interrupted run), which does as well.
+  local rc=0
+  timeout --foreground 30 wineserver -p </dev/null >"$BUILD/wineserver.log" 2>&1 || rc=$?
   STARTED_WINESERVER=1
-  sleep 0.2
-  if ! kill -0 "$server" 2>/dev/null && ! wait "$server"; then
-    die "the Wine server did not start ($(tail -n 1 "$BUILD/wineserver.log")): check that Wine runs here (wineserver -p with WINEPREFIX=$WINEPREFIX)"
+  if [ $rc -ne 0 ] && [ $rc -ne 2 ]; then
+    die "the Wine server did not start (status $rc, $(tail -n 1 "$BUILD/wineserver.log")): check that Wine runs here (wineserver -p with WINEPREFIX=$WINEPREFIX)"
   fi
   # The first Wine process starts Wine's background services, which inherit its output:
   # start them here with no output, so that ctest's pipes close when each test ends.
