@@ -35,7 +35,9 @@ TBUILD=$BUILD
 # builder either: shortcuts that the setup program makes in a prefix stay in the prefix.
 export WINEDLLOVERRIDES="mscoree=;mshtml=;winemenubuilder.exe=d"
 
+# Says what the script is doing.
 say() { printf '[dev.sh] %s\n' "$*"; }
+# Stops the script with one line saying why.
 die() { printf '[dev.sh] error: %s\n' "$*" >&2; exit 1; }
 
 # ---------------------------------------------------------------- packages
