@@ -56,23 +56,35 @@ std::string Value(const std::string &ini, const char *section, const char *key)
     return text;
 }
 
+// Why the last StartHelper failed: CreateProcess's error code.
+DWORD helper_error;
+
 // Starts one of the helper programs built beside this test, in the given directory (or
-// this one's); its process handle, or null.
+// this one's); its process handle, or null with the reason in helper_error.
+// Under 64-bit Wine about one start in a thousand dies inside Wine before the helper runs
+// ("failed to map the shared user data": the new process's randomised address layout
+// happened to cover the address Wine needs), and CreateProcess then fails with
+// ERROR_INTERNAL_ERROR. Each start gets a new layout, so only that failure is tried again.
 HANDLE StartHelper(const char *name, const std::string &arguments, const char *directory = nullptr)
 {
     char self[MAX_PATH];
     GetModuleFileNameA(nullptr, self, sizeof self);
     std::string exe = self;
     exe = exe.substr(0, exe.find_last_of('\\')) + "\\" + name;
-    std::string command = "\"" + exe + "\" " + arguments;
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info = {};
-    if (!CreateProcessA(exe.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, directory,
-                        &startup, &info))
-        return nullptr;
-    CloseHandle(info.hThread);
-    return info.hProcess;
+    for (int attempt = 1;; attempt++) {
+        std::string command = "\"" + exe + "\" " + arguments;
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION info = {};
+        if (CreateProcessA(exe.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, directory,
+                           &startup, &info)) {
+            CloseHandle(info.hThread);
+            return info.hProcess;
+        }
+        helper_error = GetLastError();
+        if (helper_error != ERROR_INTERNAL_ERROR || attempt == 3)
+            return nullptr;
+    }
 }
 
 // A pair of event names no other test or run uses.
@@ -412,7 +424,7 @@ TEST_F(Faults, SavesKilledAtRandomMomentsLeaveACompleteRecord)
         std::string ready_name = "qv_save_ready_" + EventTag();
         HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, ready_name.c_str());
         HANDLE saver = StartHelper("save_loop.exe", ready_name, dir.c_str());
-        ASSERT_NE(saver, nullptr);
+        ASSERT_NE(saver, nullptr) << "kill " << i << ": CreateProcess error " << helper_error;
         HANDLE either[] = { ready, saver };
         ASSERT_EQ(WaitForMultipleObjects(2, either, FALSE, 20000), WAIT_OBJECT_0) << "kill " << i;
         Sleep(rng.Below(60));

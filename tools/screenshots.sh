@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Takes the README's pictures of the tray lamp, the status dialog and the about box:
 # starts Quorvel under Wine on a private Xvfb display and photographs its windows.
-#   tools/screenshots.sh [BUILD_DIR]     (default build; run ./dev.sh build first)
+#   tools/screenshots.sh [BUILD_DIR]     (default build, with its Wine prefix made)
+# ./dev.sh screenshots installs what this calls (ImageMagick, xdotool, Xvfb, Wine), builds
+# the tree the tests use and its prefix, and runs this on it.
 # Writes docs/images/tray-green.png, tray-tip.png, tray-red.png, status.png and about.png at 96 DPI,
 # and tray-red-144.png, status-144.png and about-144.png at 144 DPI. The same three at
 # 120 and 192 DPI go to BUILD_DIR/screenshots, to look at when a layout changes. The
