@@ -3,8 +3,8 @@
 # folders of different names and depths, makes the release in each with its own
 # ./dev.sh dist, and compares Quorvel.exe, the setup program and the zip byte for byte.
 #   tools/reproducible.sh          (KEEP=1 keeps the scratch folders and says where)
-# The builds run one after the other, the second with another umask and, where the
-# faketime command is installed, with a clock two hours ahead. Only what is committed is
+# The builds run one after the other, the second with another umask and a clock two
+# hours ahead (faketime, installed when missing). Only what is committed is
 # built. Prints both builds' checksums side by side; exits non-zero naming every file
 # that differs.
 set -euo pipefail
@@ -46,10 +46,23 @@ mkdir -p "$SCRATCH/second"
 clone_at_head "$A"
 clone_at_head "$B"
 
+# faketime moves the second build's clock, so that every machine checks the same thing;
+# it is installed when missing, and only where it cannot be does the check go on without.
+ensure_faketime() {
+  [ "$(dpkg-query -W -f='${Status}' faketime 2>/dev/null)" = "install ok installed" ] && return 0
+  local sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo=sudo
+  say "installing faketime, which sets the second build's clock ahead"
+  { $sudo apt-get update -q && DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q \
+      --no-install-recommends faketime; } >/dev/null 2>&1
+}
+
 SECOND=(env)
-if command -v faketime >/dev/null 2>&1; then
+if ensure_faketime; then
   SECOND=(faketime -f +2h)
   say "the second build runs with the clock two hours ahead (faketime)"
+else
+  say "faketime could not be installed: the second build differs in folder, umask and start time only"
 fi
 release_in "$A"
 (umask 077 && release_in "$B" "${SECOND[@]}")
