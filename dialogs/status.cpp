@@ -81,16 +81,22 @@ void CALLBACK StatusTick(HWND dialog, UINT, UINT_PTR, DWORD)
     ShowRemainTimes(dialog);
 }
 
+/* What a craft's record shows: its check box, next time and skill. */
+static void ShowCraftRecord(HWND dialog, int k)
+{
+    CheckDlgButton(dialog, CraftControl(IDC_SMITH_AVAILABLE, k),
+                   crafts[k].available ? BST_CHECKED : BST_UNCHECKED);
+    ShowNextTime(dialog, k, &crafts[k]);
+    ShowSkill(dialog, CraftControl(IDC_SMITH_SKILL, k), crafts[k].skill.load());
+}
+
 /* The first fill: clock, check boxes, next and remaining times in their colours,
    skills and the arrows' range, all before the dialog is first painted. */
 int FillStatusDialog(HWND dialog)
 {
     ShowCurrentTime(dialog);
     for (int k = 0; k < CRAFT_COUNT; k++) {
-        CheckDlgButton(dialog, CraftControl(IDC_SMITH_AVAILABLE, k),
-                       crafts[k].available ? BST_CHECKED : BST_UNCHECKED);
-        ShowNextTime(dialog, k, &crafts[k]);
-        ShowSkill(dialog, CraftControl(IDC_SMITH_SKILL, k), crafts[k].skill.load());
+        ShowCraftRecord(dialog, k);
         /* Maximum above minimum: the upper arrow proposes a rise, the lower a fall. */
         SendDlgItemMessageA(dialog, CraftControl(IDC_SMITH_SPIN, k), UDM_SETRANGE, 0,
                             MAKELPARAM(SPIN_HIGH, SPIN_LOW));
@@ -223,13 +229,10 @@ void ShowStatusRecords()
 {
     if (!status_dialog)
         return;
-    for (int k = 0; k < CRAFT_COUNT; k++) {
-        CheckDlgButton(status_dialog, CraftControl(IDC_SMITH_AVAILABLE, k),
-                       crafts[k].available ? BST_CHECKED : BST_UNCHECKED);
-        ShowSkill(status_dialog, CraftControl(IDC_SMITH_SKILL, k), crafts[k].skill.load());
-    }
+    for (int k = 0; k < CRAFT_COUNT; k++)
+        ShowCraftRecord(status_dialog, k);
     EnableCraftControls(status_dialog);
-    ShowStatusNextTimes();
+    ShowRemainTimes(status_dialog);
 }
 
 /* Chooses the colour of a craft's remaining time; a change repaints the text. */
