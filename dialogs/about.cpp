@@ -1,10 +1,11 @@
 /* The about box: the program's icon and three lines read from the version block of a
-   file on disk, the program's own unless the box is told otherwise. */
+   file on disk, the program's own unless the box is told otherwise. Paths and texts are
+   wide, so that a folder named outside the system's code page reads like any other. */
 #include "dialogs/about.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
 
 #include "res/resource.h"
 
@@ -14,11 +15,23 @@ static int32_t about_open;
 /* The box showing now, so that a second request can bring it forward; null otherwise. */
 static HWND about_box;
 
+/* The version functions, taken from the system folder's version.dll the first time a box
+   opens and kept for the life of the process. The program does not import them: an
+   imported version.dll would be looked for in the program's folder first, where anyone
+   who can write there could plant one. */
+static struct {
+    int tried;
+    decltype(&GetFileVersionInfoSizeW) size_of;
+    decltype(&GetFileVersionInfoW) read;
+    decltype(&VerQueryValueW) query;
+} version_calls;
+
 enum {
     PATH_SIZE = 260,
     QUERY_SIZE = 256,
     TEXT_SIZE = 256,
-    VERSION_LINE_SIZE = 32 /* "Version " and at most 23 characters of FileVersion */
+    VERSION_LINE_SIZE = 32, /* "Version " and at most 23 characters of FileVersion */
+    FILE_VERSION_SIZE = VERSION_LINE_SIZE - 8
 };
 
 /* The first language and code page of a version block. */
@@ -27,12 +40,52 @@ struct Translation {
     WORD code_page;
 };
 
+/* Loads version.dll from the system folder alone. Where the search flag is refused
+   (Windows 7 without its loader update), the full path names the system folder, and
+   the altered search looks for the library's own imports there too. */
+static HMODULE LoadSystemVersionLibrary()
+{
+    HMODULE library = LoadLibraryExW(L"version.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (library)
+        return library;
+    static const WCHAR name[] = L"\\version.dll";
+    WCHAR path[PATH_SIZE];
+    UINT length = GetSystemDirectoryW(path, PATH_SIZE);
+    if (length == 0 || length + sizeof name / sizeof name[0] > PATH_SIZE)
+        return nullptr;
+    memcpy(path + length, name, sizeof name);
+    return LoadLibraryExW(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
+/* Takes the three version functions, trying once per process; 0 when they are not there,
+   and the box then keeps its template text as for a file without a block. */
+static int LoadVersionCalls()
+{
+    if (version_calls.tried)
+        return version_calls.query != nullptr;
+    version_calls.tried = 1;
+    HMODULE library = LoadSystemVersionLibrary();
+    if (!library)
+        return 0;
+    /* Through a plain function pointer, which converts to any other without a warning. */
+    typedef void (*AnyCall)();
+    AnyCall size_of = (AnyCall)GetProcAddress(library, "GetFileVersionInfoSizeW");
+    AnyCall read = (AnyCall)GetProcAddress(library, "GetFileVersionInfoW");
+    AnyCall query = (AnyCall)GetProcAddress(library, "VerQueryValueW");
+    if (!size_of || !read || !query)
+        return 0;
+    version_calls.size_of = (decltype(version_calls.size_of))size_of;
+    version_calls.read = (decltype(version_calls.read))read;
+    version_calls.query = (decltype(version_calls.query))query;
+    return 1;
+}
+
 /* Reads the first pair of \VarFileInfo\Translation; 0 when the block has none. */
 static int ReadTranslation(const void *block, Translation *first)
 {
     void *value = nullptr;
     UINT length = 0;
-    if (!VerQueryValueA(block, "\\VarFileInfo\\Translation", &value, &length))
+    if (!version_calls.query(block, L"\\VarFileInfo\\Translation", &value, &length))
         return 0;
     if (!value || length < sizeof *first)
         return 0;
@@ -43,26 +96,26 @@ static int ReadTranslation(const void *block, Translation *first)
 /* Copies one string value of the block's first string table into text, cut to fit;
    0 when the block does not hold it. The reported length bounds the read, so a value
    without its terminator cannot run past the block. */
-static int ReadString(const void *block, Translation tr, const char *key, char *text, size_t size)
+static int ReadString(const void *block, Translation tr, const WCHAR *key, WCHAR *text, size_t size)
 {
-    char query[QUERY_SIZE];
-    wsprintfA(query, "\\StringFileInfo\\%04x%04x\\%s", tr.language, tr.code_page, key);
+    WCHAR query[QUERY_SIZE];
+    wsprintfW(query, L"\\StringFileInfo\\%04x%04x\\%s", tr.language, tr.code_page, key);
     void *value = nullptr;
     UINT length = 0;
-    if (!VerQueryValueA(block, query, &value, &length) || !value)
+    if (!version_calls.query(block, query, &value, &length) || !value)
         return 0;
-    size_t n = strnlen((const char *)value, length);
+    size_t n = wcsnlen((const WCHAR *)value, length);
     if (n >= size)
         n = size - 1;
-    memcpy(text, value, n);
-    text[n] = '\0';
+    memcpy(text, value, n * sizeof *text);
+    text[n] = L'\0';
     return 1;
 }
 
 /* Sets one text line of the box. */
-static void SetLine(HWND box, int control, const char *text)
+static void SetLine(HWND box, int control, const WCHAR *text)
 {
-    SetWindowTextA(GetDlgItem(box, control), text);
+    SetWindowTextW(GetDlgItem(box, control), text);
 }
 
 /* Shows Comments, the version line and LegalCopyright from a version block already
@@ -73,17 +126,17 @@ static int ShowVersionLines(HWND box, const void *block)
     Translation tr;
     if (!ReadTranslation(block, &tr))
         return 0;
-    char comments[TEXT_SIZE], copyright[TEXT_SIZE], file_version[TEXT_SIZE];
+    WCHAR comments[TEXT_SIZE], copyright[TEXT_SIZE], file_version[FILE_VERSION_SIZE];
     int found = 0;
-    if (ReadString(block, tr, "Comments", comments, sizeof comments)) {
+    if (ReadString(block, tr, L"Comments", comments, TEXT_SIZE)) {
         SetLine(box, IDC_ABOUT_COMMENTS, comments);
         found++;
     }
-    int has_copyright = ReadString(block, tr, "LegalCopyright", copyright, sizeof copyright);
-    if (ReadString(block, tr, "FileVersion", file_version, sizeof file_version)) {
-        /* A long FileVersion is cut to what the line holds. */
-        char line[VERSION_LINE_SIZE];
-        snprintf(line, sizeof line, "Version %s", file_version);
+    int has_copyright = ReadString(block, tr, L"LegalCopyright", copyright, TEXT_SIZE);
+    /* A long FileVersion is cut to what the line holds. */
+    if (ReadString(block, tr, L"FileVersion", file_version, FILE_VERSION_SIZE)) {
+        WCHAR line[VERSION_LINE_SIZE];
+        wsprintfW(line, L"Version %s", file_version);
         SetLine(box, IDC_ABOUT_VERSION, line);
         found++;
     }
@@ -95,11 +148,14 @@ static int ShowVersionLines(HWND box, const void *block)
 }
 
 /* Reads the version block of the file at path and shows its three lines; the lines
-   keep their template text when the file has no readable block. */
-int FillAboutLines(HWND box, const char *path)
+   keep their template text when the file has no readable block, or when version.dll
+   could not be loaded. */
+int FillAboutLines(HWND box, const WCHAR *path)
 {
+    if (!LoadVersionCalls())
+        return 0;
     DWORD ignored = 0;
-    DWORD size = GetFileVersionInfoSizeA(path, &ignored);
+    DWORD size = version_calls.size_of(path, &ignored);
     if (size == 0)
         return 0;
     /* One spare zero byte after the block, and nothing left over from the heap. */
@@ -107,7 +163,7 @@ int FillAboutLines(HWND box, const char *path)
     if (!block)
         return 0;
     int done = 0;
-    if (GetFileVersionInfoA(path, 0, size, block))
+    if (version_calls.read(path, 0, size, block))
         done = ShowVersionLines(box, block);
     free(block);
     return done;
@@ -119,13 +175,13 @@ static INT_PTR OnInitDialog(HWND box, LPARAM source)
 {
     about_box = box;
     if (source) {
-        FillAboutLines(box, (const char *)source);
+        FillAboutLines(box, (const WCHAR *)source);
         return FALSE;
     }
-    char path[PATH_SIZE];
-    DWORD length = GetModuleFileNameA(app_instance, path, sizeof path);
+    WCHAR path[PATH_SIZE];
+    DWORD length = GetModuleFileNameW(app_instance, path, PATH_SIZE);
     /* A path that filled the buffer was cut and may lack its terminator. */
-    if (length > 0 && length < sizeof path)
+    if (length > 0 && length < PATH_SIZE)
         FillAboutLines(box, path);
     return FALSE;
 }

@@ -9,6 +9,6 @@
 
 int CloseAboutDialog(HWND box);
 INT_PTR CALLBACK AboutDialogProc(HWND box, UINT message, WPARAM wparam, LPARAM lparam);
-int FillAboutLines(HWND box, const char *path);
+int FillAboutLines(HWND box, const WCHAR *path);
 
 #endif

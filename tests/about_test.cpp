@@ -131,13 +131,14 @@ protected:
     // while it is open.
     int Open(std::vector<Step> steps) { return Drive(std::move(steps), nullptr); }
 
-    // Runs the box on the version block of another file.
+    // Runs the box on the version block of another file (an ASCII path).
     int OpenOn(const std::string &path, std::vector<Step> steps)
     {
-        return Drive(std::move(steps), path.c_str());
+        const std::wstring wide(path.begin(), path.end());
+        return Drive(std::move(steps), wide.c_str());
     }
 
-    int Drive(std::vector<Step> steps, const char *path)
+    int Drive(std::vector<Step> steps, const WCHAR *path)
     {
         run = Script();
         run.steps = std::move(steps);

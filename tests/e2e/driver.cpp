@@ -72,7 +72,12 @@ static HWND FindProcessWindow(DWORD process, const char *class_name, const char 
 
 bool Quorvel::Start(const std::string &dir, int show, const std::string &exe)
 {
-    if (!Launch(dir, show, exe))
+    return Start(Wide(dir), Wide(exe), show);
+}
+
+bool Quorvel::Start(const std::wstring &dir, const std::wstring &exe, int show)
+{
+    if (!Launch(dir, exe, show))
         return false;
     for (int i = 0; i < 200 && !window_; i++) {
         window_ = FindProcessWindow(info_.dwProcessId, "Quorvel", "Quorvel", false);
@@ -86,12 +91,17 @@ bool Quorvel::Start(const std::string &dir, int show, const std::string &exe)
 
 bool Quorvel::Launch(const std::string &dir, int show, const std::string &exe)
 {
-    STARTUPINFOA startup = {};
+    return Launch(Wide(dir), Wide(exe), show);
+}
+
+bool Quorvel::Launch(const std::wstring &dir, const std::wstring &exe, int show)
+{
+    STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = (WORD)show;
-    std::string command = "\"" + exe + "\"";
-    return CreateProcessA(exe.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr,
+    std::wstring command = L"\"" + exe + L"\"";
+    return CreateProcessW(exe.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr,
                           dir.c_str(), &startup, &info_) != FALSE;
 }
 
