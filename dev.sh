@@ -108,11 +108,14 @@ add_i386() {
 
 # Whether this machine runs 32-bit x86 code, which is exactly what 32-bit Wine needs: a
 # tiny 32-bit program exits with 42 where it does, and dies or is refused where it does
-# not. It is made afresh in a temporary folder, so no half-made probe is ever reused.
+# not. It is made afresh in a temporary folder, so no half-made probe is ever reused, and
+# that folder lies in the build tree: where /tmp is mounted noexec, a probe there would
+# fail and the tests would quietly run the 64-bit build.
 runs_32bit_code() {
   ensure_packages "the 32-bit probe" "${PROBE_PACKAGES[@]}"
   local dir rc=0
-  dir=$(mktemp -d)
+  mkdir -p "$BUILD"
+  dir=$(mktemp -d "$BUILD/probe.XXXXXX")
   printf '.globl _start\n_start:\n  movl $1, %%eax\n  movl $42, %%ebx\n  int $0x80\n' >"$dir/probe.s"
   as --32 -o "$dir/probe.o" "$dir/probe.s" && ld -m elf_i386 -o "$dir/probe" "$dir/probe.o" \
     || { rm -rf "$dir"; die "could not assemble the 32-bit probe (as --32, ld -m elf_i386)"; }

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Packs a built Quorvel.exe and a short plain-text read-me into OUTDIR/Quorvel-<version>.zip,
-# puts the setup program that the build made beside it as Quorvel-<version>-setup.exe, and
-# writes their checksums to OUTDIR/SHA256SUMS (the form `sha256sum -c` reads).
+# puts the setup program that the build made beside it as Quorvel-<version>-setup.exe,
+# writes OUTDIR/BUILDINFO (the commit, its time and the versions of the Debian packages
+# that shape the bytes), and the checksums of the three to OUTDIR/SHA256SUMS (the form
+# `sha256sum -c` reads).
 #   tools/dist.sh BUILD_DIR OUTDIR
 # The version is the project's, as the build directory's CMake cache holds it.
 # The zip is the same bytes for the same commit wherever and whenever it is made: its
@@ -26,6 +28,13 @@ if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
   SOURCE_DATE_EPOCH=$(git -C "$(dirname "$0")" log -1 --format=%ct 2>/dev/null) \
     || die "not a git checkout: set SOURCE_DATE_EPOCH to the release's time (seconds since 1970)"
 fi
+SOURCE=$(cd "$(dirname "$0")/.." && pwd)
+# The Debian packages whose versions decide the bytes: the compiler, its runtime and the
+# MinGW runtime linked in, the linker and windres, makensis and its stubs, zip, and the
+# build tools.
+SHAPING_PACKAGES=(g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix
+  gcc-mingw-w64-i686-posix-runtime gcc-mingw-w64-base binutils-mingw-w64-i686
+  mingw-w64-i686-dev mingw-w64-common nsis nsis-common zip cmake ninja-build)
 mkdir -p "$2"
 OUT=$(cd "$2" && pwd)
 ZIP=$OUT/Quorvel-$VERSION.zip
@@ -87,6 +96,23 @@ Copyright (C) 2026 the Quorvel authors
 TEXT
 }
 
+# What someone rebuilding needs to get the same bytes: the same commit and time, and
+# these package versions (another Debian release brings others, and other checksums).
+buildinfo() {
+  local commit pkg version
+  commit=$(git -C "$SOURCE" rev-parse HEAD 2>/dev/null) || commit=unknown
+  [ -z "$(git -C "$SOURCE" status --porcelain --untracked-files=no 2>/dev/null)" ] \
+    || commit="$commit with uncommitted changes"
+  printf 'Quorvel %s\n' "$VERSION"
+  printf 'commit %s\n' "$commit"
+  printf 'SOURCE_DATE_EPOCH %s\n' "$SOURCE_DATE_EPOCH"
+  for pkg in "${SHAPING_PACKAGES[@]}"; do
+    version=$(dpkg-query -W -f='${Version}' "$pkg" 2>/dev/null) && [ -n "$version" ] \
+      || die "no installed version of the Debian package $pkg, which shapes the release"
+    printf '%s %s\n' "$pkg" "$version"
+  done
+}
+
 STAGE=$(mktemp -d)
 trap 'rm -rf "$STAGE"' EXIT
 cp "$EXE" "$STAGE/Quorvel.exe"
@@ -100,7 +126,10 @@ rm -f "$ZIP"
 say "made $ZIP"
 cp "$SETUP" "$OUT/" || die "could not copy $SETUP"
 say "made $OUT/$(basename "$SETUP")"
-(cd "$OUT" && sha256sum "$(basename "$SETUP")" "$(basename "$ZIP")" > SHA256SUMS) \
+INFO=$(buildinfo) || exit 1
+printf '%s\n' "$INFO" > "$OUT/BUILDINFO"
+say "made $OUT/BUILDINFO"
+(cd "$OUT" && sha256sum "$(basename "$SETUP")" "$(basename "$ZIP")" BUILDINFO > SHA256SUMS) \
   || die "could not write $OUT/SHA256SUMS"
 say "made $OUT/SHA256SUMS:"
 cat "$OUT/SHA256SUMS"

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Checks that the release is reproducible: clones the current commit twice, into scratch
 # folders of different names and depths, makes the release in each with its own
-# ./dev.sh dist, and compares Quorvel.exe, the setup program and the zip byte for byte.
+# ./dev.sh dist, and compares Quorvel.exe, the setup program, the zip, BUILDINFO and
+# SHA256SUMS byte for byte.
 #   tools/reproducible.sh          (KEEP=1 keeps the scratch folders and says where)
 # The builds run one after the other, the second with another umask and a clock two
 # hours ahead (faketime, installed when missing). Only what is committed is
@@ -36,7 +37,9 @@ release_in() {
   local dir=$1
   shift
   say "building in $dir"
-  (cd "$dir" && "$@" ./dev.sh dist) >"$dir.log" 2>&1 \
+  # Each clone builds into its own build/, whatever BUILD_DIR the caller has exported:
+  # an absolute one would be shared by both builds, and the files compared are there.
+  (cd "$dir" && export BUILD_DIR=build && "$@" ./dev.sh dist) >"$dir.log" 2>&1 \
     || { tail -n 20 "$dir.log" >&2; die "./dev.sh dist failed in $dir (log: $dir.log)"; }
 }
 
@@ -68,7 +71,8 @@ release_in "$A"
 (umask 077 && release_in "$B" "${SECOND[@]}")
 
 VERSION=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$A/build/CMakeCache.txt")
-FILES=(build/Quorvel.exe "dist/Quorvel-$VERSION-setup.exe" "dist/Quorvel-$VERSION.zip")
+FILES=(build/Quorvel.exe "dist/Quorvel-$VERSION-setup.exe" "dist/Quorvel-$VERSION.zip"
+  dist/BUILDINFO dist/SHA256SUMS)
 differ=()
 printf '%-64s  %-64s  %s\n' "first build" "second build" "file"
 for f in "${FILES[@]}"; do
