@@ -1,32 +1,15 @@
-# Reads the program's import table and fails on any library that Windows would look for
-# in the program's folder: only its own known libraries, which it always takes from the
-# system folder, and the common controls, which the manifest redirects, may be imported.
+# Fails on any library in the program's import table that Windows would look for in the
+# program's folder first: only its known libraries, always taken from the system folder,
+# and the common controls, which the manifest redirects, may be imported.
 #   cmake -DOBJDUMP=<the target's objdump> -DEXE=<Quorvel.exe> -P imports.cmake
 cmake_minimum_required(VERSION 3.25)
-set(ALLOWED advapi32.dll comctl32.dll comdlg32.dll gdi32.dll kernel32.dll msvcrt.dll
-  ole32.dll oleaut32.dll shell32.dll shlwapi.dll user32.dll)
-
-execute_process(COMMAND "${OBJDUMP}" -p "${EXE}" OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
-if(NOT rc EQUAL 0)
-  message(FATAL_ERROR "'${OBJDUMP} -p ${EXE}' failed (${rc})")
-endif()
-string(REGEX MATCHALL "DLL Name: [^\n]+" lines "${dump}")
-# An empty list would pass whatever the program imports.
-if(NOT lines)
-  message(FATAL_ERROR "no imports found in ${EXE}")
-endif()
-set(imported)
-set(refused)
-foreach(line IN LISTS lines)
-  string(REPLACE "DLL Name: " "" dll "${line}")
-  string(STRIP "${dll}" dll)
-  list(APPEND imported "${dll}")
-  string(TOLOWER "${dll}" lower)
-  if(NOT lower IN_LIST ALLOWED)
-    list(APPEND refused "${dll}")
-  endif()
-endforeach()
-message(STATUS "imports: ${imported}")
-if(refused)
-  message(FATAL_ERROR "${EXE} imports ${refused}: Windows would look for it in the program's folder first")
+set(ALLOWED advapi32 comctl32 comdlg32 gdi32 kernel32 msvcrt ole32 oleaut32 shell32 shlwapi user32)
+execute_process(COMMAND "${OBJDUMP}" -p "${EXE}" OUTPUT_VARIABLE dump COMMAND_ERROR_IS_FATAL ANY)
+string(REGEX MATCHALL "DLL Name: [^\n]+" imports "${dump}")
+string(TOLOWER "${imports}" others)
+string(REGEX REPLACE "dll name: ([^;]*)\\.dll" "\\1" others "${others}")
+list(REMOVE_ITEM others ${ALLOWED})
+# A table read as empty would pass whatever the program imports.
+if(NOT imports OR others)
+  message(FATAL_ERROR "${EXE} may not import: ${others} (its imports: ${imports})")
 endif()

@@ -47,11 +47,12 @@ inline std::vector<std::string> Names(const std::string &dir)
     return names;
 }
 
-// A name as the wide-character file functions take it.
+// A name as the wide-character file functions take it, from UTF-8, which spells any name
+// (the tests' ASCII names read the same in the code page).
 inline std::wstring Wide(const std::string &text)
 {
     std::wstring wide(text.size() + 1, L'\0');
-    wide.resize(MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &wide[0], (int)wide.size()) - 1);
+    wide.resize(MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, &wide[0], (int)wide.size()) - 1);
     return wide;
 }
 

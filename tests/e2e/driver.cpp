@@ -72,12 +72,7 @@ static HWND FindProcessWindow(DWORD process, const char *class_name, const char 
 
 bool Quorvel::Start(const std::string &dir, int show, const std::string &exe)
 {
-    return Start(Wide(dir), Wide(exe), show);
-}
-
-bool Quorvel::Start(const std::wstring &dir, const std::wstring &exe, int show)
-{
-    if (!Launch(dir, exe, show))
+    if (!Launch(dir, show, exe))
         return false;
     for (int i = 0; i < 200 && !window_; i++) {
         window_ = FindProcessWindow(info_.dwProcessId, "Quorvel", "Quorvel", false);
@@ -91,18 +86,13 @@ bool Quorvel::Start(const std::wstring &dir, const std::wstring &exe, int show)
 
 bool Quorvel::Launch(const std::string &dir, int show, const std::string &exe)
 {
-    return Launch(Wide(dir), Wide(exe), show);
-}
-
-bool Quorvel::Launch(const std::wstring &dir, const std::wstring &exe, int show)
-{
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = (WORD)show;
-    std::wstring command = L"\"" + exe + L"\"";
-    return CreateProcessW(exe.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr,
-                          dir.c_str(), &startup, &info_) != FALSE;
+    std::wstring command = Wide("\"" + exe + "\"");
+    return CreateProcessW(Wide(exe).c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr,
+                          Wide(dir).c_str(), &startup, &info_) != FALSE;
 }
 
 LRESULT Quorvel::Send(UINT message, WPARAM wparam, LPARAM lparam)

@@ -29,14 +29,12 @@ public:
     ~Quorvel();
     // Starts the program in dir with the given show command; waits for its hidden window.
     // The exe is Quorvel.exe under test unless another copy of the program is named.
+    // Both paths are UTF-8, so that they may lie outside the code page.
     bool Start(const std::string &dir, int show = SW_SHOWNORMAL,
                const std::string &exe = exe_path);
-    // The same for a folder and a copy whose names the code page may not spell.
-    bool Start(const std::wstring &dir, const std::wstring &exe, int show = SW_SHOWNORMAL);
     // Starts the program in dir and returns at once, for a copy that may never make a window.
     bool Launch(const std::string &dir, int show = SW_SHOWNORMAL,
                 const std::string &exe = exe_path);
-    bool Launch(const std::wstring &dir, const std::wstring &exe, int show = SW_SHOWNORMAL);
     HWND Window() const { return window_; }
     DWORD ProcessId() const { return info_.dwProcessId; }
     HANDLE Process() const { return info_.hProcess; }

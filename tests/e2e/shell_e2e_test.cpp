@@ -44,7 +44,7 @@ std::string Joined(const char *const *lines, size_t count)
 std::wstring Wide(const std::string &text)
 {
     std::wstring wide(text.size() + 1, L'\0');
-    wide.resize(MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &wide[0], (int)wide.size()) - 1);
+    wide.resize(MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, &wide[0], (int)wide.size()) - 1);
     return wide;
 }
 
@@ -296,30 +296,25 @@ TEST(Shell, CopiesInOtherFoldersRunSideBySideAndAKilledCopyBlocksNoRestart)
     EXPECT_EQ(IniValue(two.File("Quorvel.ini"), "SYSTEM", "VERSION"), "1");
 }
 
-// A copy installed under a user's name that the system's code page cannot spell reads its
-// own path and version block all the same.
+// A copy under a user name that the code page cannot spell reads its own path and
+// version block all the same.
 TEST(Shell, TheAboutBoxShowsItsThreeLinesFromAFolderOutsideTheCodePage)
 {
     TempDir dir;
-    const std::wstring folder = Wide(dir.path) + L"\\Дмитрий Ωμέγα 中文";
-    const std::wstring exe = folder + L"\\Quorvel.exe";
-    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
-    ASSERT_TRUE(CopyFileW(Wide(exe_path).c_str(), exe.c_str(), TRUE));
+    const std::string folder = dir.path + u8"\\Дмитрий Ωμέγα 中文", exe = folder + "\\Quorvel.exe";
+    ASSERT_TRUE(CreateDirectoryW(Wide(folder).c_str(), nullptr));
+    ASSERT_TRUE(CopyFileW(Wide(exe_path).c_str(), Wide(exe).c_str(), TRUE));
     Quorvel app;
-    ASSERT_TRUE(app.Start(folder, exe));
+    ASSERT_TRUE(app.Start(folder, SW_SHOWNORMAL, exe));
     app.Post(WM_COMMAND, IDM_ABOUT);
     HWND about = app.WaitForDialog("about Quorvel", 5000);
     ASSERT_NE(about, nullptr);
-    std::wstring lines[3];
-    const int controls[3] = { IDC_ABOUT_COMMENTS, IDC_ABOUT_VERSION, IDC_ABOUT_COPYRIGHT };
-    for (int i = 0; i < 3; i++) {
-        WCHAR text[256] = L"";
-        GetDlgItemTextW(about, controls[i], text, 256);
-        lines[i] = text;
-    }
-    EXPECT_EQ(lines[0], L"Quorvel - bulk order timers for RPG crafters");
-    EXPECT_EQ(lines[1], L"Version " QUORVEL_VERSION);
-    EXPECT_EQ(lines[2], L"Copyright (C) 2026 the Quorvel authors");
+    WCHAR lines[3][64] = {};
+    for (int i = 0; i < 3; i++)
+        GetDlgItemTextW(about, IDC_ABOUT_COMMENTS + i, lines[i], 64);
+    EXPECT_STREQ(lines[0], L"Quorvel - bulk order timers for RPG crafters");
+    EXPECT_STREQ(lines[1], L"Version " QUORVEL_VERSION);
+    EXPECT_STREQ(lines[2], L"Copyright (C) 2026 the Quorvel authors");
     PostMessageA(about, WM_COMMAND, IDC_ABOUT_OK, 0);
     app.Post(WM_COMMAND, IDM_EXIT);
     EXPECT_EQ(app.WaitExit(), 0);
