@@ -47,8 +47,7 @@ inline std::vector<std::string> Names(const std::string &dir)
     return names;
 }
 
-// A name as the wide-character file functions take it, from UTF-8, which spells any name
-// (the tests' ASCII names read the same in the code page).
+// A name as the wide-character file functions take it.
 inline std::wstring Wide(const std::string &text)
 {
     std::wstring wide(text.size() + 1, L'\0');
