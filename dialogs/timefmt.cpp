@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <cwchar>
+#include <cwctype>
 
 const char NO_TIME_TEXT[] = "----/--/-- --:--:--";
 
@@ -60,6 +62,23 @@ int32_t RemainingTime(int32_t available, int32_t next_time, int32_t now, int *ov
     return 0;
 }
 
+/* The colour of a craft's remaining time. Not due, it is the scheme's button text, the
+   colour every scheme makes readable on the dialog's face. Due, it is red; but red
+   can vanish in a high-contrast scheme, which then gives its hyperlink colour, a text
+   colour made to stand out, or else its selection colour, or else the plain text. */
+uint32_t RemainColour(const RemainScheme *scheme, int state)
+{
+    if (state != REMAIN_DUE)
+        return scheme->text;
+    if (!scheme->high_contrast)
+        return REMAIN_DUE_RED;
+    const uint32_t standing_out[] = { scheme->hot, scheme->highlight };
+    for (uint32_t colour : standing_out)
+        if (colour != scheme->text && colour != scheme->face)
+            return colour;
+    return scheme->text;
+}
+
 /* A remaining time as hours, minutes and seconds, "1:00:00". Written within size,
    whatever the hours; returns 0 when it had to be cut. */
 int FormatRemain(int32_t remaining, char *text, size_t size)
@@ -83,26 +102,104 @@ int FormatSkill(double skill, char *text, size_t size)
     return n >= 0 && (size_t)n < size;
 }
 
-/* The tray tip: the program name, then one line per tracked craft with its remaining
-   time, or the ready text once nothing is left. labels name the crafts in order.
-   Returns 0 when the text had to be cut. */
-int FormatTrayTip(const CraftTimer *records, int count, const char *const *labels,
-                  const char *ready, int32_t now, char *text, size_t size)
+/* Whether a folder's name is the program's own, as the setup's record folder and a
+   portable copy's folder are: such a lamp needs no name of its own. */
+static int IsProgramsOwnName(const wchar_t *name, size_t length)
+{
+    static const wchar_t own[] = L"Quorvel";
+    if (length != wcslen(own))
+        return 0;
+    for (size_t i = 0; i < length; i++)
+        if (towlower(name[i]) != towlower(own[i]))
+            return 0;
+    return 1;
+}
+
+/* The first line of the tip and the notices' title: "Quorvel", or "Quorvel: Anna" for
+   a record kept in the folder Anna, so that the lamps of several characters can be told
+   apart. A name too long for size is cut with an ellipsis, never inside a character
+   made of two wide units. */
+void FormatTrayTitle(const wchar_t *directory, wchar_t *text, size_t size)
+{
+    static const wchar_t prefix[] = L"Quorvel: ";
+    const size_t prefix_length = wcslen(prefix);
+    if (size == 0)
+        return;
+    size_t end = wcslen(directory);
+    while (end > 0 && (directory[end - 1] == L'\\' || directory[end - 1] == L'/'))
+        end--;
+    size_t start = end;
+    while (start > 0 && directory[start - 1] != L'\\' && directory[start - 1] != L'/')
+        start--;
+    size_t length = end - start;
+    /* A drive's root ("C:") names no record folder. */
+    int no_name = length == 0 || directory[end - 1] == L':' || IsProgramsOwnName(directory + start, length);
+    if (no_name || size < prefix_length + 3) {
+        text[0] = L'\0';
+        wcsncat(text, L"Quorvel", size - 1);
+        return;
+    }
+    size_t room = size - 1 - prefix_length;
+    int cut = length > room;
+    if (cut) {
+        length = room - 1;
+        if (directory[start + length - 1] >= 0xD800 && directory[start + length - 1] <= 0xDBFF)
+            length--;
+    }
+    swprintf(text, size, L"%ls%.*ls%ls", prefix, (int)length, directory + start, cut ? L"\u2026" : L"");
+}
+
+/* The clock time from which an order can be collected, "14:05": the minute is rounded
+   up, so that the time shown has always come when it is read. Empty when the moment has
+   no local time. */
+static void FormatCollectTime(int32_t when, wchar_t *text, size_t size)
+{
+    time_t moment = (time_t)when;
+    if (moment > 0 && moment % 60 != 0)
+        moment += 60 - moment % 60;
+    struct tm *local = localtime(&moment);
+    if (!local || wcsftime(text, size, L"%H:%M", local) == 0)
+        text[0] = L'\0';
+}
+
+/* One craft's line of the tip, "\nBlacksmith: 1:11:51 (at 14:05)" or "\nBlacksmith: ready". */
+static void FormatTipLine(const CraftTimer *record, const wchar_t *label, const wchar_t *ready, int32_t now,
+                          wchar_t *line, size_t size)
+{
+    int overdue;
+    char remain[REMAIN_TEXT_SIZE];
+    wchar_t at[TIME_TEXT_SIZE];
+    FormatRemain(RemainingTime(record->available, record->next_time, now, &overdue), remain, sizeof remain);
+    FormatCollectTime(record->next_time, at, TIME_TEXT_SIZE);
+    if (overdue)
+        swprintf(line, size, L"\n%ls: %ls", label, ready);
+    else if (at[0])
+        swprintf(line, size, L"\n%ls: %hs (at %ls)", label, remain, at);
+    else
+        swprintf(line, size, L"\n%ls: %hs", label, remain);
+}
+
+/* The tray tip: the title, then one line per tracked craft with its remaining time and
+   the clock time its order can be collected, or the ready text once nothing is left. The
+   clock time keeps the tip right however long ago it was written. labels name the crafts
+   in order; the folder's name in the title is cut to leave room for them. Returns 0 when
+   the craft lines themselves had to be cut. */
+int FormatTrayTip(const CraftTimer *records, int count, const wchar_t *const *labels, const wchar_t *ready,
+                  const wchar_t *directory, int32_t now, wchar_t *text, size_t size)
 {
     if (size == 0)
         return 0;
-    snprintf(text, size, "%s", "Quorvel");
+    wchar_t lines[TIP_TEXT_SIZE * 2] = L"";
     for (int k = 0; k < count; k++) {
         if (records[k].available == 0)
             continue;
-        int overdue;
-        char remain[REMAIN_TEXT_SIZE];
-        FormatRemain(RemainingTime(records[k].available, records[k].next_time, now, &overdue),
-                     remain, sizeof remain);
-        size_t used = strlen(text);
-        int n = snprintf(text + used, size - used, "\n%s: %s", labels[k], overdue ? ready : remain);
-        if (n < 0 || (size_t)n >= size - used)
-            return 0;
+        wchar_t line[TIP_TEXT_SIZE];
+        FormatTipLine(&records[k], labels[k], ready, now, line, TIP_TEXT_SIZE);
+        wcsncat(lines, line, TIP_TEXT_SIZE * 2 - 1 - wcslen(lines));
     }
-    return 1;
+    size_t needed = wcslen(lines);
+    int whole = needed + sizeof "Quorvel" <= size;
+    FormatTrayTitle(whole ? directory : L"", text, whole ? size - needed : size);
+    wcsncat(text, lines, size - 1 - wcslen(text));
+    return whole;
 }

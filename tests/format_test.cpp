@@ -123,27 +123,59 @@ TEST(FormatSkill, OneDecimalPaddedToFive)
     }
 }
 
-TEST(FormatTrayTip, TheNameThenOneLinePerTrackedCraft)
+// The colour of a remaining time in each kind of scheme: not due it must be the scheme's
+// text (a fixed black vanishes on a black face); due, red only where the scheme is not
+// a high-contrast one, and never a colour that is the text's or the face's.
+TEST(RemainColour, TextUnlessDueAndADueColourThatStandsOutOfEveryScheme)
 {
-    const int32_t now = 1800000000;
-    const char *const labels[] = { "Blacksmith", "Tailor" };
-    const struct { int32_t smith, smith_next, tailor, tailor_next; const char *tip; } cases[] = {
-        { 0, now + 60, 0, now - 60, "Quorvel" },
-        { 1, now + 4311, 0, now - 60, "Quorvel\nBlacksmith: 1:11:51" },
-        { 0, 0, 5, now + 1, "Quorvel\nTailor: 0:00:01" },
-        { 1, now - 1, 1, now + 21600, "Quorvel\nBlacksmith: ready\nTailor: 6:00:00" },
-        { 1, 0, 1, now, "Quorvel\nBlacksmith: ready\nTailor: ready" },
+    const struct { RemainScheme scheme; uint32_t due; } cases[] = {
+        { { 0, 0x000000, 0xF0F0F0, 0xCC6600, 0xD77800 }, 0x0000FF },
+        { { 1, 0xFFFFFF, 0x000000, 0x00FFFF, 0xFFEB1A }, 0x00FFFF },
+        { { 1, 0xFFFFFF, 0x000000, 0xFFFFFF, 0xFFEB1A }, 0xFFEB1A },
+        { { 1, 0x000000, 0xFFFFFF, 0xFFFFFF, 0x000000 }, 0x000000 },
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(RemainColour(&c.scheme, REMAIN_UNTRACKED), c.scheme.text);
+        EXPECT_EQ(RemainColour(&c.scheme, REMAIN_WAITING), c.scheme.text);
+        EXPECT_EQ(RemainColour(&c.scheme, REMAIN_DUE), c.due) << c.scheme.high_contrast << " " << c.scheme.hot;
+    }
+}
+
+// The title names the record's folder unless it is the program's own; each craft line
+// carries the clock time, rounded up to the minute, from which the order can be collected.
+TEST(FormatTrayTip, TheFolderThenOneLinePerTrackedCraftWithItsClockTime)
+{
+    ZoneScope zone("TZ=UTC0");
+    const int32_t now = 1800000000;  // 08:00:00
+    const wchar_t *const labels[] = { L"Blacksmith", L"Tailor" };
+    const struct { const wchar_t *dir; int32_t smith, smith_next, tailor, tailor_next; const wchar_t *tip; } cases[] = {
+        { L"C:\\Quorvel", 0, now + 60, 0, now - 60, L"Quorvel" },
+        { L"C:\\games\\Anna", 1, now + 4311, 0, now - 60, L"Quorvel: Anna\nBlacksmith: 1:11:51 (at 09:12)" },
+        { L"C:\\Roaming\\quorvel\\", 0, 0, 5, now + 1, L"Quorvel\nTailor: 0:00:01 (at 08:01)" },
+        { L"D:\\\u0410\u043d\u043d\u0430", 1, now - 1, 1, now + 21600,
+          L"Quorvel: \u0410\u043d\u043d\u0430\nBlacksmith: ready\nTailor: 6:00:00 (at 14:00)" },
+        { L"C:\\", 1, 0, 1, now, L"Quorvel\nBlacksmith: ready\nTailor: ready" },
     };
     for (const auto &c : cases) {
         CraftTimer records[2] = { { c.smith, 50.0, c.smith_next, 0 }, { c.tailor, 50.0, c.tailor_next, 0 } };
-        char tip[TIP_TEXT_SIZE];
-        EXPECT_EQ(FormatTrayTip(records, 2, labels, "ready", now, tip, sizeof tip), 1);
+        wchar_t tip[TIP_TEXT_SIZE];
+        EXPECT_EQ(FormatTrayTip(records, 2, labels, L"ready", c.dir, now, tip, TIP_TEXT_SIZE), 1);
         EXPECT_STREQ(tip, c.tip);
     }
-    CraftTimer both[2] = { { 1, 50.0, now + 60, 0 }, { 1, 50.0, now + 60, 0 } };
-    char small[24];
-    EXPECT_EQ(FormatTrayTip(both, 2, labels, "ready", now, small, sizeof small), 0);
-    EXPECT_STREQ(small, "Quorvel\nBlacksmith: 0:0");
+    // A long folder name is cut to leave the lines whole, never between the two halves
+    // of one character.
+    CraftTimer both[2] = { { 1, 50.0, now + 4311, 0 }, { 1, 50.0, now + 21600, 0 } };
+    const std::wstring lines = L"\nBlacksmith: 1:11:51 (at 09:12)\nTailor: 6:00:00 (at 14:00)";
+    const std::wstring names[] = { std::wstring(200, L'x'), std::wstring(58, L'x') + L"\U0001F600" + L"yy" };
+    const size_t kept[] = { 59, 58 };
+    for (int i = 0; i < 2; i++) {
+        wchar_t tip[TIP_TEXT_SIZE];
+        EXPECT_EQ(FormatTrayTip(both, 2, labels, L"ready", (L"C:\\" + names[i]).c_str(), now, tip, TIP_TEXT_SIZE), 1);
+        EXPECT_EQ(std::wstring(tip), L"Quorvel: " + std::wstring(kept[i], L'x') + L"\u2026" + lines);
+    }
+    wchar_t small[24];
+    EXPECT_EQ(FormatTrayTip(both, 2, labels, L"ready", L"C:\\Anna", now, small, 24), 0);
+    EXPECT_STREQ(small, L"Quorvel\nBlacksmith: 1:1");
 }
 
 }  // namespace

@@ -356,6 +356,60 @@ TEST(Shell, AChoiceInTheRealTrayMenuArrivesAsItsCommand)
     EXPECT_EQ(app.WaitExit(), 0);
 }
 
+// Closes the status dialog and waits for it to go; true when no other one is left.
+bool CloseTheOnlyStatusDialog(const Quorvel &app, HWND dialog)
+{
+    PostMessageA(dialog, WM_CLOSE, 0, 0);
+    for (int i = 0; i < 100 && IsWindow(dialog); i++)
+        Sleep(20);
+    Sleep(300);
+    return !IsWindow(dialog) && app.FindDialog("Quorvel") == nullptr;
+}
+
+// The newer notifications carry the event and the icon in lParam and an anchor point in
+// wParam; the keyboard sends them too.
+TEST(Shell, EnterTheMenuKeyAndAccessKeysReachTheDialogAndTheMenuInBothLayouts)
+{
+    TempDir dir;
+    Quorvel app;
+    ASSERT_TRUE(app.Start(dir.path));
+    const WPARAM anchor = MAKEWPARAM(400, 300);
+    app.Post(WM_TRAYNOTIFY, anchor, MAKELPARAM(NIN_KEYSELECT, 1));
+    app.Post(WM_TRAYNOTIFY, anchor, MAKELPARAM(NIN_KEYSELECT, 1));
+    HWND dialog = app.WaitForDialog("Quorvel", 3000);
+    ASSERT_NE(dialog, nullptr) << "Enter opens the status dialog";
+    EXPECT_TRUE(CloseTheOnlyStatusDialog(app, dialog)) << "Enter twice: one dialog";
+
+    app.Post(WM_TRAYNOTIFY, anchor, MAKELPARAM(WM_CONTEXTMENU, 1));
+    HWND menu = WaitForTrayMenu(3000);
+    ASSERT_NE(menu, nullptr) << "the menu key opens the menu";
+    RECT place = {};
+    GetWindowRect(menu, &place);
+    EXPECT_EQ(place.right, 400) << "at the anchor, not at the pointer";
+    EXPECT_EQ(place.bottom, 300);
+    PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+    for (int i = 0; i < 100 && IsWindowVisible(menu); i++)
+        Sleep(20);
+
+    // A right click: the release, then the menu request. One menu, in which "S" is Status.
+    app.Post(WM_TRAYNOTIFY, anchor, MAKELPARAM(WM_RBUTTONUP, 1));
+    app.Post(WM_TRAYNOTIFY, anchor, MAKELPARAM(WM_CONTEXTMENU, 1));
+    menu = WaitForTrayMenu(3000);
+    ASSERT_NE(menu, nullptr);
+    PostMessageA(menu, WM_CHAR, 's', 0);
+    dialog = app.WaitForDialog("Quorvel", 3000);
+    ASSERT_NE(dialog, nullptr) << "the access key runs Status...";
+    EXPECT_EQ(WaitForTrayMenu(500), nullptr) << "no second menu";
+    EXPECT_TRUE(CloseTheOnlyStatusDialog(app, dialog));
+
+    app.Post(WM_TRAYNOTIFY, 1, WM_LBUTTONDBLCLK);
+    dialog = app.WaitForDialog("Quorvel", 3000);
+    ASSERT_NE(dialog, nullptr) << "the older layout still works";
+    EXPECT_TRUE(CloseTheOnlyStatusDialog(app, dialog));
+    app.Post(WM_COMMAND, IDM_EXIT);
+    EXPECT_EQ(app.WaitExit(), 0);
+}
+
 TEST(Shell, MouseEventsOtherThanDoubleClickAndRightClickDoNothing)
 {
     TempDir dir;
@@ -363,6 +417,11 @@ TEST(Shell, MouseEventsOtherThanDoubleClickAndRightClickDoNothing)
     ASSERT_TRUE(app.Start(dir.path));
     for (LPARAM mouse : { WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP, WM_RBUTTONDOWN })
         app.Send(WM_TRAYNOTIFY, 1, mouse);
+    // In the newer layout, a single click, and a right-button release that waits for its
+    // menu request.
+    for (WORD event : { NIN_SELECT, WM_MOUSEMOVE, WM_RBUTTONUP })
+        app.Send(WM_TRAYNOTIFY, MAKEWPARAM(10, 10), MAKELPARAM(event, 1));
+    EXPECT_EQ(WaitForTrayMenu(0), nullptr);
     EXPECT_FALSE(app.HasVisibleMainWindow());
     EXPECT_EQ(app.FindDialog(nullptr), nullptr);
     EXPECT_EQ(app.Command(40099), 1);
