@@ -295,15 +295,15 @@ void ShowTrayMenu(HWND window, const POINT *anchor)
     HMENU menu = LoadTrayMenu(&popup);
     if (!menu)
         return;
-    POINT cursor;
+    POINT at;
     if (anchor)
-        cursor = *anchor;
+        at = *anchor;
     else
-        GetCursorPos(&cursor);
+        GetCursorPos(&at);
     /* The window must be foreground before TrackPopupMenu, or the menu will not close
        when the user clicks elsewhere. */
     SetForegroundWindow(window);
-    TrackPopupMenu(popup, TPM_RIGHTALIGN | TPM_BOTTOMALIGN | TPM_LEFTBUTTON, cursor.x, cursor.y, 0,
+    TrackPopupMenu(popup, TPM_RIGHTALIGN | TPM_BOTTOMALIGN | TPM_LEFTBUTTON, at.x, at.y, 0,
                    window, nullptr);
     /* A menu tracked for a notification icon can close at once the next time it is
        shown unless the window gets a message after the tracking: the platform's

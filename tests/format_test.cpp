@@ -123,9 +123,8 @@ TEST(FormatSkill, OneDecimalPaddedToFive)
     }
 }
 
-// The colour of a remaining time in each kind of scheme: not due it must be the scheme's
-// text (a fixed black vanishes on a black face); due, red only where the scheme is not
-// a high-contrast one, and never a colour that is the text's or the face's.
+// Not due, a remaining time is the scheme's text (a fixed black vanishes on a black
+// face); due, red only outside high contrast, and never the text's or the face's colour.
 TEST(RemainColour, TextUnlessDueAndADueColourThatStandsOutOfEveryScheme)
 {
     const struct { RemainScheme scheme; uint32_t due; } cases[] = {
@@ -135,47 +134,42 @@ TEST(RemainColour, TextUnlessDueAndADueColourThatStandsOutOfEveryScheme)
         { { 1, 0x000000, 0xFFFFFF, 0xFFFFFF, 0x000000 }, 0x000000 },
     };
     for (const auto &c : cases) {
-        EXPECT_EQ(RemainColour(&c.scheme, REMAIN_UNTRACKED), c.scheme.text);
-        EXPECT_EQ(RemainColour(&c.scheme, REMAIN_WAITING), c.scheme.text);
+        for (int state : { REMAIN_UNTRACKED, REMAIN_WAITING })
+            EXPECT_EQ(RemainColour(&c.scheme, state), c.scheme.text);
         EXPECT_EQ(RemainColour(&c.scheme, REMAIN_DUE), c.due) << c.scheme.high_contrast << " " << c.scheme.hot;
     }
 }
 
-// The title names the record's folder unless it is the program's own; each craft line
-// carries the clock time, rounded up to the minute, from which the order can be collected.
+// The title names the record's folder unless it is the program's own, cut to leave the
+// lines whole but never inside a character; a clock time is rounded up to the minute.
 TEST(FormatTrayTip, TheFolderThenOneLinePerTrackedCraftWithItsClockTime)
 {
     ZoneScope zone("TZ=UTC0");
     const int32_t now = 1800000000;  // 08:00:00
     const wchar_t *const labels[] = { L"Blacksmith", L"Tailor" };
-    const struct { const wchar_t *dir; int32_t smith, smith_next, tailor, tailor_next; const wchar_t *tip; } cases[] = {
+    const std::wstring lines = L"\nBlacksmith: 0:00:01 (at 08:01)\nTailor: 6:00:00 (at 14:00)";
+    const struct { std::wstring dir; int32_t smith, smith_next, tailor, tailor_next; std::wstring tip; } cases[] = {
         { L"C:\\Quorvel", 0, now + 60, 0, now - 60, L"Quorvel" },
         { L"C:\\games\\Anna", 1, now + 4311, 0, now - 60, L"Quorvel: Anna\nBlacksmith: 1:11:51 (at 09:12)" },
         { L"C:\\Roaming\\quorvel\\", 0, 0, 5, now + 1, L"Quorvel\nTailor: 0:00:01 (at 08:01)" },
         { L"D:\\\u0410\u043d\u043d\u0430", 1, now - 1, 1, now + 21600,
           L"Quorvel: \u0410\u043d\u043d\u0430\nBlacksmith: ready\nTailor: 6:00:00 (at 14:00)" },
         { L"C:\\", 1, 0, 1, now, L"Quorvel\nBlacksmith: ready\nTailor: ready" },
+        { L"C:\\" + std::wstring(200, L'x'), 1, now + 1, 1, now + 21600,
+          L"Quorvel: " + std::wstring(59, L'x') + L"\u2026" + lines },
+        { L"C:\\" + std::wstring(58, L'x') + L"\U0001F600yy", 1, now + 1, 1, now + 21600,
+          L"Quorvel: " + std::wstring(58, L'x') + L"\u2026" + lines },
     };
     for (const auto &c : cases) {
         CraftTimer records[2] = { { c.smith, 50.0, c.smith_next, 0 }, { c.tailor, 50.0, c.tailor_next, 0 } };
         wchar_t tip[TIP_TEXT_SIZE];
-        EXPECT_EQ(FormatTrayTip(records, 2, labels, L"ready", c.dir, now, tip, TIP_TEXT_SIZE), 1);
-        EXPECT_STREQ(tip, c.tip);
+        EXPECT_EQ(FormatTrayTip(records, 2, labels, L"ready", c.dir.c_str(), now, tip, TIP_TEXT_SIZE), 1);
+        EXPECT_EQ(std::wstring(tip), c.tip);
     }
-    // A long folder name is cut to leave the lines whole, never between the two halves
-    // of one character.
-    CraftTimer both[2] = { { 1, 50.0, now + 4311, 0 }, { 1, 50.0, now + 21600, 0 } };
-    const std::wstring lines = L"\nBlacksmith: 1:11:51 (at 09:12)\nTailor: 6:00:00 (at 14:00)";
-    const std::wstring names[] = { std::wstring(200, L'x'), std::wstring(58, L'x') + L"\U0001F600" + L"yy" };
-    const size_t kept[] = { 59, 58 };
-    for (int i = 0; i < 2; i++) {
-        wchar_t tip[TIP_TEXT_SIZE];
-        EXPECT_EQ(FormatTrayTip(both, 2, labels, L"ready", (L"C:\\" + names[i]).c_str(), now, tip, TIP_TEXT_SIZE), 1);
-        EXPECT_EQ(std::wstring(tip), L"Quorvel: " + std::wstring(kept[i], L'x') + L"\u2026" + lines);
-    }
+    CraftTimer both[2] = { { 1, 50.0, now + 60, 0 }, { 1, 50.0, now + 60, 0 } };
     wchar_t small[24];
     EXPECT_EQ(FormatTrayTip(both, 2, labels, L"ready", L"C:\\Anna", now, small, 24), 0);
-    EXPECT_STREQ(small, L"Quorvel\nBlacksmith: 1:1");
+    EXPECT_STREQ(small, L"Quorvel\nBlacksmith: 0:0");
 }
 
 }  // namespace

@@ -14,36 +14,6 @@
 #include "settings/settings.h"
 #include "scratch.h"
 
-// Runs some of this program's tests in a child process with one more environment
-// variable; returns the child's exit code (100 and up when it did not run or end).
-inline DWORD RunInChild(const std::string &filter, const char *name, const char *value)
-{
-    char exe[MAX_PATH] = "";
-    GetModuleFileNameA(nullptr, exe, sizeof exe);
-    std::string command = std::string("\"") + exe + "\" --gtest_filter=" + filter;
-    SetEnvironmentVariableA(name, value);
-    STARTUPINFOA start = {};
-    start.cb = sizeof start;
-    PROCESS_INFORMATION child = {};
-    DWORD code = 101;
-    if (CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &start, &child)) {
-        // Messages sent to every window (a change of the system colours) wait for ours.
-        const DWORD start = GetTickCount();
-        MSG msg;
-        while (MsgWaitForMultipleObjects(1, &child.hProcess, FALSE, 1000, QS_SENDMESSAGE) != WAIT_OBJECT_0
-               && GetTickCount() - start < 300000)
-            PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-        if (WaitForSingleObject(child.hProcess, 0) == WAIT_OBJECT_0)
-            GetExitCodeProcess(child.hProcess, &code);
-        else
-            TerminateProcess(child.hProcess, code = 102);
-        CloseHandle(child.hThread);
-        CloseHandle(child.hProcess);
-    }
-    SetEnvironmentVariableA(name, nullptr);
-    return code;
-}
-
 class ShellFixture : public ::testing::Test {
 protected:
     HWND window = nullptr;
