@@ -47,13 +47,14 @@ static void RecordFolder(wchar_t *folder)
    line per tracked craft. */
 static void BuildTip()
 {
-    wchar_t labels[CRAFT_COUNT][LABEL_SIZE], ready[LABEL_SIZE], folder[SETTINGS_PATH_MAX + 1];
+    wchar_t labels[CRAFT_COUNT][LABEL_SIZE], ready[LABEL_SIZE], at[LABEL_SIZE], folder[SETTINGS_PATH_MAX + 1];
     LoadStringW(app_instance, IDS_TIP_SMITH, labels[CRAFT_SMITH], LABEL_SIZE);
     LoadStringW(app_instance, IDS_TIP_TAILOR, labels[CRAFT_TAILOR], LABEL_SIZE);
     LoadStringW(app_instance, IDS_TIP_READY, ready, LABEL_SIZE);
+    LoadStringW(app_instance, IDS_TIP_AT, at, LABEL_SIZE);
     RecordFolder(folder);
-    const wchar_t *const names[CRAFT_COUNT] = { labels[CRAFT_SMITH], labels[CRAFT_TAILOR] };
-    FormatTrayTip(crafts, CRAFT_COUNT, names, ready, folder, (int32_t)time(nullptr), tray_icon.szTip,
+    const TipWords words = { { labels[CRAFT_SMITH], labels[CRAFT_TAILOR] }, ready, at };
+    FormatTrayTip(crafts, CRAFT_COUNT, &words, folder, (int32_t)time(nullptr), tray_icon.szTip,
                   sizeof tray_icon.szTip / sizeof *tray_icon.szTip);
     tip_built_at = GetTickCount();
 }

@@ -32,6 +32,14 @@ struct RemainScheme {
 /* A due craft's red in the ordinary schemes, RGB(255, 0, 0). */
 const uint32_t REMAIN_DUE_RED = 0x0000FF;
 
+/* The tip's words, from the resources: the crafts' names in order, the text of a craft
+   that is due, and the word before the clock time of one that is not. */
+struct TipWords {
+    const wchar_t *labels[CRAFT_COUNT];
+    const wchar_t *ready;
+    const wchar_t *at;
+};
+
 /* Shown for a moment that has no local time, such as a hand-edited negative NEXT. */
 extern const char NO_TIME_TEXT[];
 
@@ -42,7 +50,7 @@ int FormatRemain(int32_t remaining, char *text, size_t size);
 int FormatSkill(double skill, char *text, size_t size);
 uint32_t RemainColour(const RemainScheme *scheme, int state);
 void FormatTrayTitle(const wchar_t *directory, wchar_t *text, size_t size);
-int FormatTrayTip(const CraftTimer *records, int count, const wchar_t *const *labels, const wchar_t *ready,
-                  const wchar_t *directory, int32_t now, wchar_t *text, size_t size);
+int FormatTrayTip(const CraftTimer *records, int count, const TipWords *words, const wchar_t *directory,
+                  int32_t now, wchar_t *text, size_t size);
 
 #endif

@@ -146,7 +146,7 @@ TEST(FormatTrayTip, TheFolderThenOneLinePerTrackedCraftWithItsClockTime)
 {
     ZoneScope zone("TZ=UTC0");
     const int32_t now = 1800000000;  // 08:00:00
-    const wchar_t *const labels[] = { L"Blacksmith", L"Tailor" };
+    const TipWords words = { { L"Blacksmith", L"Tailor" }, L"ready", L"at" };
     const std::wstring lines = L"\nBlacksmith: 0:00:01 (at 08:01)\nTailor: 6:00:00 (at 14:00)";
     const struct { std::wstring dir; int32_t smith, smith_next, tailor, tailor_next; std::wstring tip; } cases[] = {
         { L"C:\\Quorvel", 0, now + 60, 0, now - 60, L"Quorvel" },
@@ -163,12 +163,12 @@ TEST(FormatTrayTip, TheFolderThenOneLinePerTrackedCraftWithItsClockTime)
     for (const auto &c : cases) {
         CraftTimer records[2] = { { c.smith, 50.0, c.smith_next, 0 }, { c.tailor, 50.0, c.tailor_next, 0 } };
         wchar_t tip[TIP_TEXT_SIZE];
-        EXPECT_EQ(FormatTrayTip(records, 2, labels, L"ready", c.dir.c_str(), now, tip, TIP_TEXT_SIZE), 1);
+        EXPECT_EQ(FormatTrayTip(records, 2, &words, c.dir.c_str(), now, tip, TIP_TEXT_SIZE), 1);
         EXPECT_EQ(std::wstring(tip), c.tip);
     }
     CraftTimer both[2] = { { 1, 50.0, now + 60, 0 }, { 1, 50.0, now + 60, 0 } };
     wchar_t small[24];
-    EXPECT_EQ(FormatTrayTip(both, 2, labels, L"ready", L"C:\\Anna", now, small, 24), 0);
+    EXPECT_EQ(FormatTrayTip(both, 2, &words, L"C:\\Anna", now, small, 24), 0);
     EXPECT_STREQ(small, L"Quorvel\nBlacksmith: 0:0");
 }
 
