@@ -285,9 +285,8 @@ TEST_F(StatusDialog, OverdueAndJustDueTrackedCraftsReadZeroInRed)
     ExpectClosedByBody();
 }
 
-// Every time stands out of the face. Scaling runs it again in a process that turns the
-// shared system colours white on black while the dialog is open, where a fixed black would
-// vanish; the former colours are put back however the check ends.
+// Every time stands out of the face, also in the white-on-black palette Scaling sets here
+// while it is open (a fixed black would vanish); the colours are put back whatever fails.
 TEST_F(StatusDialog, EveryTimeStandsOutOfTheFaceAlsoAfterTheColoursChange)
 {
     Track(0, 50.0, Now() + 3600);

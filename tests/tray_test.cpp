@@ -50,8 +50,7 @@ int IconWidth(HICON icon)
 
 // Runs some of this program's tests in a child process that starts with the screen
 // scaled to the given DPI (the prefix's LogPixels, put back afterwards); returns the
-// child's exit code. The child refuses to run when the scaling did not take. A palette
-// asks the child's tests to try a high-contrast one.
+// child's exit code. The child refuses to run when the scaling did not take. A palette asks for colours.
 DWORD RunScaled(DWORD dpi, const char *palette, const std::string &filter)
 {
     const char *key_name = "Control Panel\\Desktop";

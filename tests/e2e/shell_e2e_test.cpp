@@ -379,8 +379,7 @@ TEST(Shell, EnterTheMenuKeyAndAccessKeysReachTheDialogAndTheMenuInBothLayouts)
     HWND menu = WaitForTrayMenu(3000);
     RECT place = {};
     GetWindowRect(menu, &place);
-    EXPECT_EQ(place.right, 400) << "at the anchor, not at the pointer";
-    EXPECT_EQ(place.bottom, 300);
+    EXPECT_TRUE(place.right == 400 && place.bottom == 300) << "at the anchor, not at the pointer";
     PostMessageA(menu, WM_CHAR, 's', 0);  // "&Status..."
     close_the_only_dialog(app.WaitForDialog("Quorvel", 3000));
     app.Post(WM_TRAYNOTIFY, 1, WM_LBUTTONDBLCLK);
@@ -396,8 +395,7 @@ TEST(Shell, MouseEventsOtherThanDoubleClickAndRightClickDoNothing)
     ASSERT_TRUE(app.Start(dir.path));
     for (LPARAM mouse : { WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP, WM_RBUTTONDOWN })
         app.Send(WM_TRAYNOTIFY, 1, mouse);
-    // In the newer layout, a single click, and a right-button release that waits for its
-    // menu request.
+    // In the newer layout, a single click, and a right-button release that waits for its menu request.
     for (WORD event : { NIN_SELECT, WM_MOUSEMOVE, WM_RBUTTONUP })
         app.Send(WM_TRAYNOTIFY, MAKEWPARAM(10, 10), MAKELPARAM(event, 1));
     EXPECT_EQ(WaitForTrayMenu(0), nullptr);
