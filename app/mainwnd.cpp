@@ -72,24 +72,66 @@ static LRESULT OnCommand(HWND window, WPARAM wparam)
     }
 }
 
-/* Answers mouse events on the tray icon: double-click and a click on a balloon open
-   the status dialog, right-click the menu, and a pointer resting on it refreshes the tip. */
+/* What a notification from the tray icon asks for. */
+enum TrayRequest { TRAY_OTHER, TRAY_STATUS, TRAY_MENU, TRAY_TIP };
+
+/* Reads a notification from the tray icon, in either layout. The newer shells put the
+   event in lParam's low word, the icon's number in its high word and an anchor point in
+   wParam; older shells and other programs put the event in lParam and the icon's number
+   in wParam, so lParam's high word is 0 there (every event lies below 0x10000). A right
+   click arrives in the newer layout as the button's release and then WM_CONTEXTMENU,
+   which Shift+F10 and the menu key send too: only that one shows the menu, so that a
+   right click shows one. The older layout has nothing but the release. Enter and Space
+   on the icon (NIN_KEYSELECT) open the status dialog as a double-click does; a single
+   click (NIN_SELECT) does nothing. *anchor is set for a menu in the newer layout. */
+static TrayRequest ReadTrayNotify(WPARAM wparam, LPARAM lparam, POINT *anchor, int *anchored)
+{
+    UINT event;
+    *anchored = HIWORD(lparam) == TRAY_ICON_ID;
+    if (*anchored) {
+        event = LOWORD(lparam);
+        anchor->x = (short)LOWORD(wparam);
+        anchor->y = (short)HIWORD(wparam);
+    } else if (HIWORD(lparam) == 0 && wparam == TRAY_ICON_ID) {
+        event = (UINT)lparam;
+    } else {
+        return TRAY_OTHER;
+    }
+    switch (event) {
+    case WM_LBUTTONDBLCLK:
+    case NIN_KEYSELECT:
+    case NIN_BALLOONUSERCLICK:
+        return TRAY_STATUS;
+    case WM_MOUSEMOVE:
+        return TRAY_TIP;
+    case WM_CONTEXTMENU:
+        return *anchored ? TRAY_MENU : TRAY_OTHER;
+    case WM_RBUTTONUP:
+        return *anchored ? TRAY_OTHER : TRAY_MENU;
+    default:
+        return TRAY_OTHER;
+    }
+}
+
+/* Answers the tray icon: double-click, Enter and a click on a balloon open the status
+   dialog, right-click and the menu key the menu, and a pointer resting on it refreshes
+   the tip. */
 static LRESULT OnTrayNotify(HWND window, WPARAM wparam, LPARAM lparam)
 {
-    if (wparam == 1) {
-        switch (lparam) {
-        case WM_LBUTTONDBLCLK:
-        case NIN_BALLOONUSERCLICK:
-            return OpenStatusDialog(window);
-        case WM_MOUSEMOVE:
-            RefreshTrayTip();
-            return 1;
-        case WM_RBUTTONUP:
-            ShowTrayMenu(window);
-            return 1;
-        }
+    POINT anchor;
+    int anchored;
+    switch (ReadTrayNotify(wparam, lparam, &anchor, &anchored)) {
+    case TRAY_STATUS:
+        return OpenStatusDialog(window);
+    case TRAY_TIP:
+        RefreshTrayTip();
+        return 1;
+    case TRAY_MENU:
+        ShowTrayMenu(window, anchored ? &anchor : nullptr);
+        return 1;
+    default:
+        return DefWindowProcA(window, WM_TRAYNOTIFY, wparam, lparam);
     }
-    return DefWindowProcA(window, WM_TRAYNOTIFY, wparam, lparam);
 }
 
 /* Log-off or shut-down ends the process without destroying the window: save first,

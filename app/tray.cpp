@@ -12,11 +12,12 @@
 #include "res/resource.h"
 #include "settings/settings.h"
 
-enum { TRAY_ICON_ID = 1, TIP_PERIOD_MS = 1000, LABEL_SIZE = 32, MESSAGE_SIZE = 1025 };
+enum { TIP_PERIOD_MS = 1000, LABEL_SIZE = 32, MESSAGE_SIZE = 1025 };
 
 /* The one tray icon: its record says which picture and tip the shell shows now. Until
-   the shell has taken the icon, tray_shown is 0 and the due check offers it again. */
-static NOTIFYICONDATAA tray_icon;
+   the shell has taken the icon, tray_shown is 0 and the due check offers it again.
+   Wide, so that a folder name outside the code page shows as it is in the tip. */
+static NOTIFYICONDATAW tray_icon;
 static int tray_shown;
 
 /* When the tip was last rebuilt (GetTickCount), so that a pointer resting on the lamp
@@ -35,38 +36,59 @@ static HICON TrayPicture(int id)
                              GetSystemMetrics(SM_CYSMICON), LR_SHARED);
 }
 
-/* Writes the tip from the craft records: the program name and a line per tracked craft. */
+/* The folder that holds the record, the current directory; empty when it cannot be read. */
+static void RecordFolder(wchar_t *folder)
+{
+    if (!GetCurrentDirectoryW(SETTINGS_PATH_MAX + 1, folder))
+        folder[0] = L'\0';
+}
+
+/* Writes the tip from the craft records: the title naming the record's folder, and a
+   line per tracked craft. */
 static void BuildTip()
 {
-    char labels[CRAFT_COUNT][LABEL_SIZE], ready[LABEL_SIZE];
-    LoadStringA(app_instance, IDS_TIP_SMITH, labels[CRAFT_SMITH], LABEL_SIZE);
-    LoadStringA(app_instance, IDS_TIP_TAILOR, labels[CRAFT_TAILOR], LABEL_SIZE);
-    LoadStringA(app_instance, IDS_TIP_READY, ready, LABEL_SIZE);
-    const char *const names[CRAFT_COUNT] = { labels[CRAFT_SMITH], labels[CRAFT_TAILOR] };
-    FormatTrayTip(crafts, CRAFT_COUNT, names, ready, (int32_t)time(nullptr), tray_icon.szTip,
-                  sizeof tray_icon.szTip);
+    wchar_t labels[CRAFT_COUNT][LABEL_SIZE], ready[LABEL_SIZE], at[LABEL_SIZE], folder[SETTINGS_PATH_MAX + 1];
+    LoadStringW(app_instance, IDS_TIP_SMITH, labels[CRAFT_SMITH], LABEL_SIZE);
+    LoadStringW(app_instance, IDS_TIP_TAILOR, labels[CRAFT_TAILOR], LABEL_SIZE);
+    LoadStringW(app_instance, IDS_TIP_READY, ready, LABEL_SIZE);
+    LoadStringW(app_instance, IDS_TIP_AT, at, LABEL_SIZE);
+    RecordFolder(folder);
+    const TipWords words = { { labels[CRAFT_SMITH], labels[CRAFT_TAILOR] }, ready, at };
+    FormatTrayTip(crafts, CRAFT_COUNT, &words, folder, (int32_t)time(nullptr), tray_icon.szTip,
+                  sizeof tray_icon.szTip / sizeof *tray_icon.szTip);
     tip_built_at = GetTickCount();
 }
 
-/* Puts the green lamp into the notification area for the main window. The record has
-   the size that carries balloons and a tip of several lines. */
+/* Asks the shell that shows the icon for its newer notifications, which answer the
+   keyboard too. The version belongs to the icon, so it is asked after every add.
+   Returns shown. */
+static int AskTrayVersion(int shown)
+{
+    if (shown)
+        Shell_NotifyIconW(NIM_SETVERSION, &tray_icon);
+    return shown;
+}
+
+/* Puts the green lamp into the notification area for the main window. The shell shows
+   its own tip, with the countdown, also for an icon of the newer notifications. */
 void AddTrayIcon(HWND window)
 {
     memset(&tray_icon, 0, sizeof tray_icon);
-    tray_icon.cbSize = NOTIFYICONDATAA_V2_SIZE;
+    tray_icon.cbSize = sizeof tray_icon;
     tray_icon.hWnd = window;
     tray_icon.uID = TRAY_ICON_ID;
-    tray_icon.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    tray_icon.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP | NIF_SHOWTIP;
     tray_icon.uCallbackMessage = WM_TRAYNOTIFY;
     tray_icon.hIcon = TrayPicture(IDI_TRAY_NORMAL);
+    tray_icon.uVersion = NOTIFYICON_VERSION_4;
     BuildTip();
-    tray_shown = Shell_NotifyIconA(NIM_ADD, &tray_icon) != FALSE;
+    tray_shown = AskTrayVersion(Shell_NotifyIconW(NIM_ADD, &tray_icon) != FALSE);
 }
 
 /* Takes the icon out of the notification area. */
 void RemoveTrayIcon()
 {
-    Shell_NotifyIconA(NIM_DELETE, &tray_icon);
+    Shell_NotifyIconW(NIM_DELETE, &tray_icon);
     tray_shown = 0;
 }
 
@@ -76,7 +98,8 @@ void RemoveTrayIcon()
    is never a second lamp. Returns 1 when the shell shows the icon. */
 int RestoreTrayIcon()
 {
-    tray_shown = Shell_NotifyIconA(NIM_ADD, &tray_icon) || Shell_NotifyIconA(NIM_MODIFY, &tray_icon);
+    tray_shown = AskTrayVersion(Shell_NotifyIconW(NIM_ADD, &tray_icon)
+                                || Shell_NotifyIconW(NIM_MODIFY, &tray_icon));
     return tray_shown;
 }
 
@@ -113,7 +136,7 @@ int RefreshTrayIcon()
         tray_icon.hIcon = TrayPicture(IDI_TRAY_NORMAL);
     }
     BuildTip();
-    Shell_NotifyIconA(NIM_MODIFY, &tray_icon);
+    Shell_NotifyIconW(NIM_MODIFY, &tray_icon);
     ArmDueCheck();
     return beeped;
 }
@@ -125,12 +148,13 @@ int RefreshTrayTip()
     if (GetTickCount() - tip_built_at < TIP_PERIOD_MS)
         return 0;
     BuildTip();
-    Shell_NotifyIconA(NIM_MODIFY, &tray_icon);
+    Shell_NotifyIconW(NIM_MODIFY, &tray_icon);
     return 1;
 }
 
 /* A balloon on the lamp with the information icon; the shell plays no sound for it.
-   Wide, so that any folder name shows as it is. */
+   Its title names the record's folder as the tip does. Wide, so that any folder name
+   shows as it is. */
 static int ShowBalloon(const wchar_t *text)
 {
     NOTIFYICONDATAW balloon = {};
@@ -139,7 +163,9 @@ static int ShowBalloon(const wchar_t *text)
     balloon.uID = TRAY_ICON_ID;
     balloon.uFlags = NIF_INFO;
     lstrcpynW(balloon.szInfo, text, sizeof balloon.szInfo / sizeof *balloon.szInfo);
-    lstrcpynW(balloon.szInfoTitle, L"Quorvel", sizeof balloon.szInfoTitle / sizeof *balloon.szInfoTitle);
+    wchar_t folder[SETTINGS_PATH_MAX + 1];
+    RecordFolder(folder);
+    FormatTrayTitle(folder, balloon.szInfoTitle, sizeof balloon.szInfoTitle / sizeof *balloon.szInfoTitle);
     balloon.dwInfoFlags = NIIF_INFO | NIIF_NOSOUND;
     return Shell_NotifyIconW(NIM_MODIFY, &balloon) != FALSE;
 }
@@ -262,19 +288,23 @@ HMENU LoadTrayMenu(HMENU *popup)
     return menu;
 }
 
-/* Shows the tray menu at the cursor; the chosen command arrives later as WM_COMMAND. */
-void ShowTrayMenu(HWND window)
+/* Shows the tray menu at the anchor the shell gave (the icon, for the keyboard), or at
+   the cursor when it gave none; the chosen command arrives later as WM_COMMAND. */
+void ShowTrayMenu(HWND window, const POINT *anchor)
 {
     HMENU popup;
     HMENU menu = LoadTrayMenu(&popup);
     if (!menu)
         return;
-    POINT cursor;
-    GetCursorPos(&cursor);
+    POINT at;
+    if (anchor)
+        at = *anchor;
+    else
+        GetCursorPos(&at);
     /* The window must be foreground before TrackPopupMenu, or the menu will not close
        when the user clicks elsewhere. */
     SetForegroundWindow(window);
-    TrackPopupMenu(popup, TPM_RIGHTALIGN | TPM_BOTTOMALIGN | TPM_LEFTBUTTON, cursor.x, cursor.y, 0,
+    TrackPopupMenu(popup, TPM_RIGHTALIGN | TPM_BOTTOMALIGN | TPM_LEFTBUTTON, at.x, at.y, 0,
                    window, nullptr);
     /* A menu tracked for a notification icon can close at once the next time it is
        shown unless the window gets a message after the tracking: the platform's

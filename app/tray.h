@@ -14,6 +14,9 @@ int RunMessageLoop();
    moment after the folder changed. */
 enum { DUE_TIMER = 0, LOOK_TIMER = 2 };
 
+/* The number of the program's one tray icon, which its notifications carry. */
+enum { TRAY_ICON_ID = 1 };
+
 /* Posted to the main window by the folder watcher each time the folder changed. */
 enum { WM_FOLDERCHANGED = WM_APP + 101 };
 
@@ -23,7 +26,7 @@ void RemoveTrayIcon();
 int RestoreTrayIcon();
 HICON CurrentTrayIcon();
 HMENU LoadTrayMenu(HMENU *popup);
-void ShowTrayMenu(HWND window);
+void ShowTrayMenu(HWND window, const POINT *anchor);
 void CALLBACK CheckDue(HWND window, UINT message, UINT_PTR timer, DWORD tick);
 int ArmDueCheck();
 int RefreshTrayTip();

@@ -18,9 +18,6 @@ enum { CAPTION_GRIP_WIDTH = 40, CAPTION_GRIP_HEIGHT = 8 };
 /* The arrows' range, and the middle where each control's own position stays parked. */
 enum { SPIN_LOW = 0, SPIN_HIGH = 120, SPIN_PARKED = 60 };
 
-const COLORREF REMAIN_BLACK = RGB(0, 0, 0);
-const COLORREF REMAIN_RED = RGB(255, 0, 0);
-
 /* 1 from the request to open the dialog until it has ended. */
 static int status_open;
 
@@ -36,6 +33,10 @@ static HANDLE refresher_thread;
 
 /* The colour each craft's remaining time is drawn in; chosen each second, used by the paint. */
 static COLORREF remain_colour[CRAFT_COUNT];
+
+/* The colour scheme the remaining times are chosen from: read when the dialog opens and
+   again whenever the player changes the colours or high contrast while it is open. */
+static RemainScheme remain_scheme;
 
 /* A per-craft control: the tailor's twin of a blacksmith control lies 100 above it. */
 static int CraftControl(int smith_id, int k)
@@ -244,14 +245,28 @@ static void SetRemainColour(HWND dialog, int k, COLORREF colour)
     InvalidateRect(GetDlgItem(dialog, CraftControl(IDC_SMITH_REMAIN, k)), nullptr, TRUE);
 }
 
-/* Both crafts' remaining times, red once a tracked craft's time has come. */
+/* Reads the colour scheme the remaining times are drawn from. */
+static void ReadRemainScheme()
+{
+    HIGHCONTRASTA contrast = {};
+    contrast.cbSize = sizeof contrast;
+    remain_scheme.high_contrast = SystemParametersInfoA(SPI_GETHIGHCONTRAST, sizeof contrast, &contrast, 0)
+                                  && (contrast.dwFlags & HCF_HIGHCONTRASTON);
+    remain_scheme.text = GetSysColor(COLOR_BTNTEXT);
+    remain_scheme.face = GetSysColor(COLOR_BTNFACE);
+    remain_scheme.hot = GetSysColor(COLOR_HOTLIGHT);
+    remain_scheme.highlight = GetSysColor(COLOR_HIGHLIGHT);
+}
+
+/* Both crafts' remaining times, in the due colour once a tracked craft's time has come. */
 int ShowRemainTimes(HWND dialog)
 {
     int32_t now = (int32_t)time(nullptr);
     for (int k = 0; k < CRAFT_COUNT; k++) {
         int overdue;
         int32_t remaining = RemainingTime(crafts[k].available, crafts[k].next_time, now, &overdue);
-        SetRemainColour(dialog, k, overdue ? REMAIN_RED : REMAIN_BLACK);
+        int state = !crafts[k].available ? REMAIN_UNTRACKED : overdue ? REMAIN_DUE : REMAIN_WAITING;
+        SetRemainColour(dialog, k, RemainColour(&remain_scheme, state));
         char text[REMAIN_TEXT_SIZE];
         FormatRemain(remaining, text, sizeof text);
         SetControlText(dialog, CraftControl(IDC_SMITH_REMAIN, k), text);
@@ -298,6 +313,7 @@ int EnableCraftControls(HWND dialog)
 static INT_PTR OnInitDialog(HWND dialog)
 {
     status_dialog = dialog;
+    ReadRemainScheme();
     PlaceStatusDialog(dialog, &StatusPosition);
     FillStatusDialog(dialog);
     /* The caption's icon at the small-icon size of this scaling, drawn for that size;
@@ -405,6 +421,19 @@ static INT_PTR OnCtlColorStatic(HDC dc, HWND control)
     return (INT_PTR)GetSysColorBrush(COLOR_BTNFACE);
 }
 
+/* The player changed the colours, or switched high contrast, while the dialog is open:
+   the remaining times take the new scheme at once. The up-down controls hear of a change
+   of colours only from their dialog. */
+static INT_PTR OnSchemeChange(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam)
+{
+    ReadRemainScheme();
+    ShowRemainTimes(dialog);
+    if (message == WM_SYSCOLORCHANGE)
+        for (int k = 0; k < CRAFT_COUNT; k++)
+            SendDlgItemMessageA(dialog, CraftControl(IDC_SMITH_SPIN, k), message, wparam, lparam);
+    return FALSE;
+}
+
 /* A dialog going down with its owner at exit skips its close: the refresher must still
    stop before the controls it writes to are gone. */
 static INT_PTR OnDestroy(HWND dialog)
@@ -432,6 +461,9 @@ INT_PTR CALLBACK StatusDialogProc(HWND dialog, UINT message, WPARAM wparam, LPAR
         return OnClose(dialog);
     case WM_CTLCOLORSTATIC:
         return OnCtlColorStatic((HDC)wparam, (HWND)lparam);
+    case WM_SYSCOLORCHANGE:
+    case WM_SETTINGCHANGE:
+        return OnSchemeChange(dialog, message, wparam, lparam);
     case WM_DESTROY:
         return OnDestroy(dialog);
     default:

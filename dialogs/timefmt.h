@@ -1,5 +1,6 @@
-/* The status dialog's texts: local times, remaining times and skills. Plain standard
-   library rules, free of windows, so that they test on their own. */
+/* The status dialog's and the tray's texts: local times, remaining times with their
+   colour, skills and the tip. Plain standard library rules, free of windows, so that
+   they test on their own. */
 #ifndef QUORVEL_TIMEFMT_H
 #define QUORVEL_TIMEFMT_H
 
@@ -15,6 +16,30 @@ enum {
     TIP_TEXT_SIZE = 128,    /* the tray tip, the shell's limit with its terminator */
 };
 
+/* What a craft's remaining time stands for, which chooses its colour. */
+enum RemainState { REMAIN_UNTRACKED, REMAIN_WAITING, REMAIN_DUE };
+
+/* The system colours a remaining time is drawn from (0x00BBGGRR, as the platform's
+   colour values), and whether the scheme is a high-contrast one. */
+struct RemainScheme {
+    int high_contrast;
+    uint32_t text;       /* button text */
+    uint32_t face;       /* the dialog's face */
+    uint32_t hot;        /* hyperlinks */
+    uint32_t highlight;  /* selected items */
+};
+
+/* A due craft's red in the ordinary schemes, RGB(255, 0, 0). */
+const uint32_t REMAIN_DUE_RED = 0x0000FF;
+
+/* The tip's words, from the resources: the crafts' names in order, the text of a craft
+   that is due, and the word before the clock time of one that is not. */
+struct TipWords {
+    const wchar_t *labels[CRAFT_COUNT];
+    const wchar_t *ready;
+    const wchar_t *at;
+};
+
 /* Shown for a moment that has no local time, such as a hand-edited negative NEXT. */
 extern const char NO_TIME_TEXT[];
 
@@ -23,7 +48,9 @@ int32_t WholeSeconds(double seconds);
 int32_t RemainingTime(int32_t available, int32_t next_time, int32_t now, int *overdue);
 int FormatRemain(int32_t remaining, char *text, size_t size);
 int FormatSkill(double skill, char *text, size_t size);
-int FormatTrayTip(const CraftTimer *records, int count, const char *const *labels,
-                  const char *ready, int32_t now, char *text, size_t size);
+uint32_t RemainColour(const RemainScheme *scheme, int state);
+void FormatTrayTitle(const wchar_t *directory, wchar_t *text, size_t size);
+int FormatTrayTip(const CraftTimer *records, int count, const TipWords *words, const wchar_t *directory,
+                  int32_t now, wchar_t *text, size_t size);
 
 #endif

@@ -53,6 +53,7 @@
 #define IDS_TIP_SMITH           3001
 #define IDS_TIP_TAILOR          3002
 #define IDS_TIP_READY           3003
+#define IDS_TIP_AT              3004
 #define IDS_NOTICE_SMITH        3011
 #define IDS_NOTICE_TAILOR       3012
 #define IDS_NOTICE_BOTH         3013

@@ -123,27 +123,53 @@ TEST(FormatSkill, OneDecimalPaddedToFive)
     }
 }
 
-TEST(FormatTrayTip, TheNameThenOneLinePerTrackedCraft)
+// Not due, a remaining time is the scheme's text (a fixed black vanishes on a black
+// face); due, red only outside high contrast, and never the text's or the face's colour.
+TEST(RemainColour, TextUnlessDueAndADueColourThatStandsOutOfEveryScheme)
 {
-    const int32_t now = 1800000000;
-    const char *const labels[] = { "Blacksmith", "Tailor" };
-    const struct { int32_t smith, smith_next, tailor, tailor_next; const char *tip; } cases[] = {
-        { 0, now + 60, 0, now - 60, "Quorvel" },
-        { 1, now + 4311, 0, now - 60, "Quorvel\nBlacksmith: 1:11:51" },
-        { 0, 0, 5, now + 1, "Quorvel\nTailor: 0:00:01" },
-        { 1, now - 1, 1, now + 21600, "Quorvel\nBlacksmith: ready\nTailor: 6:00:00" },
-        { 1, 0, 1, now, "Quorvel\nBlacksmith: ready\nTailor: ready" },
+    const struct { RemainScheme scheme; uint32_t due; } cases[] = {
+        { { 0, 0x000000, 0xF0F0F0, 0xCC6600, 0xD77800 }, 0x0000FF },
+        { { 1, 0xFFFFFF, 0x000000, 0x00FFFF, 0xFFEB1A }, 0x00FFFF },
+        { { 1, 0xFFFFFF, 0x000000, 0xFFFFFF, 0xFFEB1A }, 0xFFEB1A },
+        { { 1, 0x000000, 0xFFFFFF, 0xFFFFFF, 0x000000 }, 0x000000 },
+    };
+    for (const auto &c : cases) {
+        for (int state : { REMAIN_UNTRACKED, REMAIN_WAITING })
+            EXPECT_EQ(RemainColour(&c.scheme, state), c.scheme.text);
+        EXPECT_EQ(RemainColour(&c.scheme, REMAIN_DUE), c.due) << c.scheme.high_contrast << " " << c.scheme.hot;
+    }
+}
+
+// The title names the record's folder unless it is the program's own, cut to leave the
+// lines whole but never inside a character; a clock time is rounded up to the minute.
+TEST(FormatTrayTip, TheFolderThenOneLinePerTrackedCraftWithItsClockTime)
+{
+    ZoneScope zone("TZ=UTC0");
+    const int32_t now = 1800000000;  // 08:00:00
+    const TipWords words = { { L"Blacksmith", L"Tailor" }, L"ready", L"at" };
+    const std::wstring lines = L"\nBlacksmith: 0:00:01 (at 08:01)\nTailor: 6:00:00 (at 14:00)";
+    const struct { std::wstring dir; int32_t smith, smith_next, tailor, tailor_next; std::wstring tip; } cases[] = {
+        { L"C:\\Quorvel", 0, now + 60, 0, now - 60, L"Quorvel" },
+        { L"C:\\games\\Anna", 1, now + 4311, 0, now - 60, L"Quorvel: Anna\nBlacksmith: 1:11:51 (at 09:12)" },
+        { L"C:\\Roaming\\quorvel\\", 0, 0, 5, now + 1, L"Quorvel\nTailor: 0:00:01 (at 08:01)" },
+        { L"D:\\\u0410\u043d\u043d\u0430", 1, now - 1, 1, now + 21600,
+          L"Quorvel: \u0410\u043d\u043d\u0430\nBlacksmith: ready\nTailor: 6:00:00 (at 14:00)" },
+        { L"C:\\", 1, 0, 1, now, L"Quorvel\nBlacksmith: ready\nTailor: ready" },
+        { L"C:\\" + std::wstring(200, L'x'), 1, now + 1, 1, now + 21600,
+          L"Quorvel: " + std::wstring(59, L'x') + L"\u2026" + lines },
+        { L"C:\\" + std::wstring(58, L'x') + L"\U0001F600yy", 1, now + 1, 1, now + 21600,
+          L"Quorvel: " + std::wstring(58, L'x') + L"\u2026" + lines },
     };
     for (const auto &c : cases) {
         CraftTimer records[2] = { { c.smith, 50.0, c.smith_next, 0 }, { c.tailor, 50.0, c.tailor_next, 0 } };
-        char tip[TIP_TEXT_SIZE];
-        EXPECT_EQ(FormatTrayTip(records, 2, labels, "ready", now, tip, sizeof tip), 1);
-        EXPECT_STREQ(tip, c.tip);
+        wchar_t tip[TIP_TEXT_SIZE];
+        EXPECT_EQ(FormatTrayTip(records, 2, &words, c.dir.c_str(), now, tip, TIP_TEXT_SIZE), 1);
+        EXPECT_EQ(std::wstring(tip), c.tip);
     }
     CraftTimer both[2] = { { 1, 50.0, now + 60, 0 }, { 1, 50.0, now + 60, 0 } };
-    char small[24];
-    EXPECT_EQ(FormatTrayTip(both, 2, labels, "ready", now, small, sizeof small), 0);
-    EXPECT_STREQ(small, "Quorvel\nBlacksmith: 0:0");
+    wchar_t small[24];
+    EXPECT_EQ(FormatTrayTip(both, 2, &words, L"C:\\Anna", now, small, 24), 0);
+    EXPECT_STREQ(small, L"Quorvel\nBlacksmith: 0:0");
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -279,6 +280,27 @@ TEST_F(StatusDialog, OverdueAndJustDueTrackedCraftsReadZeroInRed)
         EXPECT_EQ(TextColour(dialog, IDC_TAILOR_REMAIN), RGB(255, 0, 0));
         for (int id : { IDC_NOW, IDC_SMITH_NEXT, IDC_TAILOR_NEXT, IDC_TAILOR_REMAIN_LABEL })
             EXPECT_NE(TextColour(dialog, id), RGB(255, 0, 0)) << id << ": only a remaining time is red";
+        Click(dialog, IDC_STATUS_OK);
+    });
+    ExpectClosedByBody();
+}
+
+// Every time stands out of the face, also in the white-on-black palette Scaling sets here
+// while it is open (a fixed black would vanish); the colours are put back whatever fails.
+TEST_F(StatusDialog, EveryTimeStandsOutOfTheFaceAlsoAfterTheColoursChange)
+{
+    Track(0, 50.0, Now() + 3600);
+    Track(1, 50.0, Now() - 60);
+    Open([&](HWND dialog) {
+        const int kinds[] = { COLOR_BTNFACE, COLOR_BTNTEXT, COLOR_WINDOWTEXT };
+        const COLORREF palette[] = { RGB(0, 0, 0), RGB(255, 255, 255), RGB(255, 255, 255) };
+        COLORREF former[] = { GetSysColor(kinds[0]), GetSysColor(kinds[1]), GetSysColor(kinds[2]) };
+        std::shared_ptr<void> restore(nullptr, [&](void *) { SetSysColors(3, kinds, former); });
+        if (GetEnvironmentVariableA("QUORVEL_TEST_PALETTE", nullptr, 0))
+            SetSysColors(3, kinds, palette);
+        Pump(50);
+        for (int id : { IDC_NOW, IDC_SMITH_NEXT, IDC_TAILOR_NEXT, IDC_SMITH_REMAIN, IDC_TAILOR_REMAIN })
+            EXPECT_NE(TextColour(dialog, id), GetSysColor(COLOR_BTNFACE)) << id;
         Click(dialog, IDC_STATUS_OK);
     });
     ExpectClosedByBody();

@@ -50,8 +50,8 @@ int IconWidth(HICON icon)
 
 // Runs some of this program's tests in a child process that starts with the screen
 // scaled to the given DPI (the prefix's LogPixels, put back afterwards); returns the
-// child's exit code. The child refuses to run when the scaling did not take.
-DWORD RunScaled(DWORD dpi, const std::string &filter)
+// child's exit code. The child refuses to run when the scaling did not take. A palette asks for colours.
+DWORD RunScaled(DWORD dpi, const char *palette, const std::string &filter)
 {
     const char *key_name = "Control Panel\\Desktop";
     HKEY key;
@@ -64,6 +64,7 @@ DWORD RunScaled(DWORD dpi, const std::string &filter)
     GetModuleFileNameA(nullptr, exe, sizeof exe);
     std::string command = std::string("\"") + exe + "\" --gtest_filter=" + filter;
     SetEnvironmentVariableA("QUORVEL_TEST_DPI", std::to_string(dpi).c_str());
+    SetEnvironmentVariableA("QUORVEL_TEST_PALETTE", palette);
     STARTUPINFOA start = {};
     start.cb = sizeof start;
     PROCESS_INFORMATION child = {};
@@ -77,6 +78,7 @@ DWORD RunScaled(DWORD dpi, const std::string &filter)
         CloseHandle(child.hProcess);
     }
     SetEnvironmentVariableA("QUORVEL_TEST_DPI", nullptr);
+    SetEnvironmentVariableA("QUORVEL_TEST_PALETTE", nullptr);
     if (had)
         RegSetValueExA(key, "LogPixels", 0, REG_DWORD, (const BYTE *)&old, sizeof old);
     else
@@ -286,12 +288,12 @@ TEST_F(TrayShell, MenuListsItsItemsInOrder)
     HMENU menu = LoadTrayMenu(&popup);
     ASSERT_NE(menu, nullptr);
     const struct { UINT id; const char *text; } items[] = {
-        { IDM_STATUS, "Status..." }, { 0, "" },
-        { IDM_RECEIVED_SMITH, "Received Blacksmith BOD" }, { IDM_RECEIVED_TAILOR, "Received Tailor BOD" },
+        { IDM_STATUS, "&Status..." }, { 0, "" },
+        { IDM_RECEIVED_SMITH, "Received &Blacksmith BOD" }, { IDM_RECEIVED_TAILOR, "Received &Tailor BOD" },
         { 0, "" },
-        { IDM_UPSKILL_SMITH, "Upskill Blacksmith" }, { IDM_UPSKILL_TAILOR, "Upskill Tailor" },
+        { IDM_UPSKILL_SMITH, "Upskill B&lacksmith" }, { IDM_UPSKILL_TAILOR, "Upskill Ta&ilor" },
         { 0, "" },
-        { IDM_ABOUT, "About..." }, { IDM_EXIT, "Exit" },
+        { IDM_ABOUT, "&About..." }, { IDM_EXIT, "E&xit" },
     };
     ASSERT_EQ(GetMenuItemCount(popup), 10);
     for (int i = 0; i < 10; i++) {
@@ -316,12 +318,13 @@ TEST_F(TrayShell, PicturesHaveTheSmallIconSizeOfTheScreensScaling)
 // The tests whose answers depend on the screen's scaling, run again at other scalings.
 TEST(Scaling, PicturesAndDialogLayoutHoldAtOtherScalings)
 {
-    const struct { DWORD dpi; const char *tests; } runs[] = {
-        { 144, "TrayShell.PicturesHaveTheSmallIconSizeOfTheScreensScaling:TrayShell.BeepsOnlyOnTheChangeFromGreenToRed" },
-        { 192, "StatusDialog.ControlsStayInsideTheDialogApartAndShowTheirWholeTexts" },
+    const struct { DWORD dpi; const char *palette; const char *tests; } runs[] = {
+        { 144, nullptr, "TrayShell.PicturesHaveTheSmallIconSizeOfTheScreensScaling:TrayShell.BeepsOnlyOnTheChangeFromGreenToRed" },
+        { 192, nullptr, "StatusDialog.ControlsStayInsideTheDialogApartAndShowTheirWholeTexts" },
+        { 96, "1", "StatusDialog.EveryTimeStandsOutOfTheFaceAlsoAfterTheColoursChange" },
     };
     for (const auto &run : runs)
-        EXPECT_EQ(RunScaled(run.dpi, run.tests), 0u) << run.dpi << " DPI: " << run.tests;
+        EXPECT_EQ(RunScaled(run.dpi, run.palette, run.tests), 0u) << run.dpi << " DPI: " << run.tests;
 }
 
 TEST_F(TrayShell, ShellRestartBringsTheIconBackWithItsCurrentPicture)

@@ -5,7 +5,8 @@
 # ./dev.sh screenshots installs what this calls (ImageMagick, xdotool, Xvfb, Wine), builds
 # the tree the tests use and its prefix, and runs this on it.
 # Writes docs/images/tray-green.png, tray-tip.png, tray-red.png, status.png and about.png at 96 DPI,
-# and tray-red-144.png, status-144.png and about-144.png at 144 DPI. The same three at
+# status-contrast.png and menu-contrast.png in a high-contrast palette (the prefix's colours,
+# put back when the script ends), and tray-red-144.png, status-144.png and about-144.png at 144 DPI. The same three at
 # 120 and 192 DPI go to BUILD_DIR/screenshots, to look at when a layout changes. The
 # scaling is the prefix's LogPixels, put back when the script ends; DPIS lists the
 # scalings beside 96 (default "120 144 192").
@@ -28,6 +29,13 @@ xvfb=$!
 export DISPLAY=":$n"
 work=$(mktemp -d)
 DESKTOP_KEY='HKCU\Control Panel\Desktop'
+COLORS_KEY='HKCU\Control Panel\Colors'
+THEME_KEY='HKCU\Software\Microsoft\Windows\CurrentVersion\ThemeManager'
+old_theme=$( (wine reg query "$THEME_KEY" /v ThemeActive 2>/dev/null || true) | awk '/ThemeActive/ { print $3 }' | tr -d '\r')
+# The record folder is named like a character's, as the tip and notices show it.
+mkdir "$work/Anna"
+colors_saved=$work/colors.reg
+wine reg export "$COLORS_KEY" "$(winepath -w "$colors_saved")" /y >/dev/null 2>&1 || rm -f "$colors_saved"
 old_dpi=$( (wine reg query "$DESKTOP_KEY" /v LogPixels 2>/dev/null || true) | awk '/LogPixels/ { print $3 }' | tr -d '\r')
 
 # Sets the scaling that Wine processes started from now on see.
@@ -49,7 +57,30 @@ start_wine() {
   wineboot >/dev/null 2>&1 || true
 }
 
+# A high-contrast palette, white on black, for Wine processes started from now on. As
+# Windows does in high contrast, the visual style is switched off, so that controls are
+# drawn in the palette's colours.
+set_contrast() {
+  local pair
+  wine reg add "$THEME_KEY" /v ThemeActive /d 0 /f >/dev/null 2>&1
+  for pair in ButtonFace=0,0,0 ButtonText=255,255,255 Window=0,0,0 WindowText=255,255,255 \
+      Menu=0,0,0 MenuText=255,255,255 MenuBar=0,0,0 Hilight=26,235,255 HilightText=0,0,0 \
+      MenuHilight=26,235,255 HotTrackingColor=255,255,0 GrayText=63,242,63 ActiveTitle=26,235,255 \
+      TitleText=0,0,0 ButtonShadow=255,255,255 ButtonHilight=255,255,255 ButtonLight=0,0,0; do
+    wine reg add "$COLORS_KEY" /v "${pair%%=*}" /d "$(echo "${pair#*=}" | tr , ' ')" /f >/dev/null 2>&1
+  done
+}
+
+# Puts back the prefix's own colours and visual style.
+restore_colors() {
+  if [ -n "$old_theme" ]; then wine reg add "$THEME_KEY" /v ThemeActive /d "$old_theme" /f >/dev/null 2>&1
+  else wine reg delete "$THEME_KEY" /v ThemeActive /f >/dev/null 2>&1 || true; fi
+  wine reg delete "$COLORS_KEY" /f >/dev/null 2>&1 || true
+  if [ -e "$colors_saved" ]; then wine reg import "$(winepath -w "$colors_saved")" >/dev/null 2>&1 || true; fi
+}
+
 cleanup() {
+  restore_colors
   restore_dpi
   wineserver -k >/dev/null 2>&1 || true
   kill "$xvfb" 2>/dev/null || true
@@ -84,8 +115,8 @@ shoot() {
 # Starts Quorvel in a directory holding the given settings file. PAUSE (seconds, 3 by
 # default) is how long its start and its first due check may take.
 start_quorvel() {
-  printf '%s' "$1" > "$work/Quorvel.ini"
-  (cd "$work" && exec wine "$BUILD/Quorvel.exe" >/dev/null 2>&1) &
+  printf '%s' "$1" > "$work/Anna/Quorvel.ini"
+  (cd "$work/Anna" && exec wine "$BUILD/Quorvel.exe" >/dev/null 2>&1) &
   sleep "${PAUSE:-3}"
 }
 
@@ -163,6 +194,23 @@ shoot_red() {
 }
 
 shoot_red "$OUT" ""
+
+# The status dialog and the menu opened from the keyboard (the menu key's request, at
+# the point 300, 300), in the high-contrast palette.
+set_contrast
+start_wine
+start_quorvel "$red_settings"
+wine "$TOOL" post Quorvel Quorvel 32868 $((300 + 300 * 65536)) $((0x7B + 65536)) >/dev/null
+sleep 2
+import -window root -crop 200x180+100+120 "$OUT/menu-contrast.png"
+wine "$TOOL" post '#32768' '' 256 27 0 >/dev/null
+sleep 1
+wine "$TOOL" post Quorvel Quorvel 32868 $((300 + 300 * 65536)) $((0x401 + 65536)) >/dev/null
+sleep 2
+shoot Quorvel "$OUT/status-contrast.png"
+stop_quorvel
+restore_colors
+start_wine
 mkdir -p "$BUILD/screenshots"
 for dpi in ${DPIS:-120 144 192}; do
   set_dpi "$dpi"
