@@ -7,7 +7,7 @@
 #include <cstring>
 #include <ctime>
 
-#include "dialogs/timefmt.h"
+#include "rules/tip.h"
 #include "model/craft.h"
 #include "res/resource.h"
 #include "settings/settings.h"

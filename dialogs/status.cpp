@@ -6,14 +6,11 @@
 #include <ctime>
 
 #include "app/app.h"
-#include "dialogs/timefmt.h"
+#include "rules/placement.h"
+#include "rules/timefmt.h"
 #include "res/resource.h"
 
 enum { STATUS_TIMER = 1, STATUS_PERIOD_MS = 1000, TAILOR_ID_OFFSET = 100 };
-
-/* The least of the caption that must lie on one monitor's work area for a saved place
-   to be kept: enough to see the caption and drag the dialog back by it. */
-enum { CAPTION_GRIP_WIDTH = 40, CAPTION_GRIP_HEIGHT = 8 };
 
 /* The arrows' range, and the middle where each control's own position stays parked. */
 enum { SPIN_LOW = 0, SPIN_HIGH = 120, SPIN_PARKED = 60 };
@@ -31,15 +28,8 @@ static HWND status_dialog;
 /* The refresher of the open dialog; null while none runs. */
 static HANDLE refresher_thread;
 
-/* The colour each craft's remaining time is drawn in; chosen each second, used by the paint. */
-static COLORREF remain_colour[CRAFT_COUNT];
-
-/* The colour scheme the remaining times are chosen from: read when the dialog opens and
-   again whenever the player changes the colours or high contrast while it is open. */
-static RemainScheme remain_scheme;
-
 /* A per-craft control: the tailor's twin of a blacksmith control lies 100 above it. */
-static int CraftControl(int smith_id, int k)
+int CraftControl(int smith_id, int k)
 {
     return smith_id + k * TAILOR_ID_OFFSET;
 }
@@ -107,75 +97,32 @@ int FillStatusDialog(HWND dialog)
     return 1;
 }
 
-/* The larger of two lengths. */
-static LONG Longer(LONG a, LONG b)
+/* A platform rectangle as the placement rule's plain one. */
+static Box BoxOf(const RECT &r)
 {
-    return a > b ? a : b;
+    return Box{ r.left, r.top, r.right, r.bottom };
 }
 
-/* The smaller of two lengths. */
-static LONG Shorter(LONG a, LONG b)
-{
-    return a < b ? a : b;
-}
-
-/* Whether an area holds a grip of the caption band: a piece of it CAPTION_GRIP_WIDTH
-   wide and CAPTION_GRIP_HEIGHT tall, or the whole band where it is smaller. */
-static int HoldsCaptionGrip(const RECT *area, const RECT *band)
-{
-    LONG wide = Shorter(area->right, band->right) - Longer(area->left, band->left);
-    LONG tall = Shorter(area->bottom, band->bottom) - Longer(area->top, band->top);
-    return wide >= Shorter(CAPTION_GRIP_WIDTH, band->right - band->left) &&
-           tall >= Shorter(CAPTION_GRIP_HEIGHT, band->bottom - band->top);
-}
-
-/* The caption band looked for, and whether a monitor's work area holds a grip of it. */
-struct GripSearch {
-    RECT band;
-    int found;
+/* The work areas of the monitors the placement rule looks at, as they are found. */
+struct WorkAreas {
+    Box areas[PLACEMENT_MONITORS_MAX];
+    int count;
 };
 
-/* One monitor of the search for a grip; stops the search once one is found. */
-static BOOL CALLBACK FindCaptionGrip(HMONITOR monitor, HDC, LPRECT, LPARAM data)
+/* Notes one monitor's work area; stops once the list is full. */
+static BOOL CALLBACK NoteWorkArea(HMONITOR monitor, HDC, LPRECT, LPARAM data)
 {
-    GripSearch *search = (GripSearch *)data;
+    WorkAreas *found = (WorkAreas *)data;
     MONITORINFO info = {};
     info.cbSize = sizeof info;
-    if (GetMonitorInfoA(monitor, &info) && HoldsCaptionGrip(&info.rcWork, &search->band))
-        search->found = 1;
-    return search->found ? FALSE : TRUE;
-}
-
-/* Keeps a frame whose caption can be grabbed on some monitor's work area; pulls any
-   other (a hand-edited position, a screen since unplugged, a frame that overlaps a
-   screen by a sliver) whole onto the nearest monitor's work area. The caption band
-   runs across the frame from its top down to the client area. */
-static void KeepOnScreen(RECT *frame, LONG caption_height)
-{
-    GripSearch search = { { frame->left, frame->top, frame->right, frame->top + caption_height }, 0 };
-    EnumDisplayMonitors(nullptr, nullptr, FindCaptionGrip, (LPARAM)&search);
-    if (search.found)
-        return;
-    MONITORINFO monitor = {};
-    monitor.cbSize = sizeof monitor;
-    if (!GetMonitorInfoA(MonitorFromRect(frame, MONITOR_DEFAULTTONEAREST), &monitor))
-        return;
-    const RECT &work = monitor.rcWork;
-    LONG width = frame->right - frame->left, height = frame->bottom - frame->top;
-    LONG x = frame->left, y = frame->top;
-    if (x > work.right - width)
-        x = work.right - width;
-    if (x < work.left)
-        x = work.left;
-    if (y > work.bottom - height)
-        y = work.bottom - height;
-    if (y < work.top)
-        y = work.top;
-    SetRect(frame, x, y, x + width, y + height);
+    if (GetMonitorInfoA(monitor, &info))
+        found->areas[found->count++] = BoxOf(info.rcWork);
+    return found->count < PLACEMENT_MONITORS_MAX ? TRUE : FALSE;
 }
 
 /* Puts the dialog's outer frame, at its own size, with its upper-left corner at the
-   saved position. */
+   saved position, as long as its caption can be grabbed there; else whole onto the
+   nearest monitor. */
 int PlaceStatusDialog(HWND dialog, const ScreenPoint *position)
 {
     RECT frame;
@@ -183,14 +130,20 @@ int PlaceStatusDialog(HWND dialog, const ScreenPoint *position)
     LONG width = frame.right - frame.left, height = frame.bottom - frame.top;
     POINT client = { 0, 0 };
     ClientToScreen(dialog, &client);
-    /* Far enough out to be off every screen, near enough that adding the size cannot overflow. */
-    const LONG far_out = 1L << 28;
-    LONG x = position->x < -far_out ? -far_out : position->x > far_out ? far_out : position->x;
-    LONG y = position->y < -far_out ? -far_out : position->y > far_out ? far_out : position->y;
-    RECT wanted = { x, y, x + width, y + height };
-    KeepOnScreen(&wanted, client.y - frame.top);
+    Box wanted = FrameAt(position->x, position->y, width, height);
+    WorkAreas found = {};
+    EnumDisplayMonitors(nullptr, nullptr, NoteWorkArea, (LPARAM)&found);
+    RECT wanted_rect = { wanted.left, wanted.top, wanted.right, wanted.bottom };
+    MONITORINFO nearest = {};
+    nearest.cbSize = sizeof nearest;
+    Box nearest_work = {};
+    int named = GetMonitorInfoA(MonitorFromRect(&wanted_rect, MONITOR_DEFAULTTONEAREST), &nearest);
+    if (named)
+        nearest_work = BoxOf(nearest.rcWork);
+    Box placed = PlaceFrame(wanted, client.y - frame.top, found.areas, found.count,
+                            named ? &nearest_work : nullptr);
     status_placed = 1;
-    MoveWindow(dialog, wanted.left, wanted.top, width, height, TRUE);
+    MoveWindow(dialog, placed.left, placed.top, width, height, TRUE);
     return 1;
 }
 
@@ -234,44 +187,6 @@ void ShowStatusRecords()
         ShowCraftRecord(status_dialog, k);
     EnableCraftControls(status_dialog);
     ShowRemainTimes(status_dialog);
-}
-
-/* Chooses the colour of a craft's remaining time; a change repaints the text. */
-static void SetRemainColour(HWND dialog, int k, COLORREF colour)
-{
-    if (remain_colour[k] == colour)
-        return;
-    remain_colour[k] = colour;
-    InvalidateRect(GetDlgItem(dialog, CraftControl(IDC_SMITH_REMAIN, k)), nullptr, TRUE);
-}
-
-/* Reads the colour scheme the remaining times are drawn from. */
-static void ReadRemainScheme()
-{
-    HIGHCONTRASTA contrast = {};
-    contrast.cbSize = sizeof contrast;
-    remain_scheme.high_contrast = SystemParametersInfoA(SPI_GETHIGHCONTRAST, sizeof contrast, &contrast, 0)
-                                  && (contrast.dwFlags & HCF_HIGHCONTRASTON);
-    remain_scheme.text = GetSysColor(COLOR_BTNTEXT);
-    remain_scheme.face = GetSysColor(COLOR_BTNFACE);
-    remain_scheme.hot = GetSysColor(COLOR_HOTLIGHT);
-    remain_scheme.highlight = GetSysColor(COLOR_HIGHLIGHT);
-}
-
-/* Both crafts' remaining times, in the due colour once a tracked craft's time has come. */
-int ShowRemainTimes(HWND dialog)
-{
-    int32_t now = (int32_t)time(nullptr);
-    for (int k = 0; k < CRAFT_COUNT; k++) {
-        int overdue;
-        int32_t remaining = RemainingTime(crafts[k].available, crafts[k].next_time, now, &overdue);
-        int state = !crafts[k].available ? REMAIN_UNTRACKED : overdue ? REMAIN_DUE : REMAIN_WAITING;
-        SetRemainColour(dialog, k, RemainColour(&remain_scheme, state));
-        char text[REMAIN_TEXT_SIZE];
-        FormatRemain(remaining, text, sizeof text);
-        SetControlText(dialog, CraftControl(IDC_SMITH_REMAIN, k), text);
-    }
-    return 1;
 }
 
 /* A skill box's text. The refresher thread calls this too. */
@@ -409,18 +324,6 @@ static INT_PTR OnClose(HWND dialog)
     return TRUE;
 }
 
-/* Draws a remaining time in its chosen colour on the dialog's own background. */
-static INT_PTR OnCtlColorStatic(HDC dc, HWND control)
-{
-    int id = GetDlgCtrlID(control);
-    int k = id == IDC_SMITH_REMAIN ? CRAFT_SMITH : id == IDC_TAILOR_REMAIN ? CRAFT_TAILOR : -1;
-    if (k < 0)
-        return FALSE;
-    SetTextColor(dc, remain_colour[k]);
-    SetBkMode(dc, TRANSPARENT);
-    return (INT_PTR)GetSysColorBrush(COLOR_BTNFACE);
-}
-
 /* The player changed the colours, or switched high contrast, while the dialog is open:
    the remaining times take the new scheme at once. The up-down controls hear of a change
    of colours only from their dialog. */
@@ -460,7 +363,7 @@ INT_PTR CALLBACK StatusDialogProc(HWND dialog, UINT message, WPARAM wparam, LPAR
     case WM_CLOSE:
         return OnClose(dialog);
     case WM_CTLCOLORSTATIC:
-        return OnCtlColorStatic((HDC)wparam, (HWND)lparam);
+        return PaintRemainTime((HDC)wparam, (HWND)lparam);
     case WM_SYSCOLORCHANGE:
     case WM_SETTINGCHANGE:
         return OnSchemeChange(dialog, message, wparam, lparam);

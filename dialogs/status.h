@@ -18,10 +18,15 @@ int FillStatusDialog(HWND dialog);
 int PlaceStatusDialog(HWND dialog, const ScreenPoint *position);
 int ShowCurrentTime(HWND dialog);
 int ShowNextTime(HWND dialog, int k, const CraftTimer *craft);
-int ShowRemainTimes(HWND dialog);
 int ShowSkill(HWND dialog, int id, double skill);
 int OnSkillSpin(HWND dialog, int id, const NMUPDOWN *change);
 int EnableCraftControls(HWND dialog);
+int CraftControl(int smith_id, int k);
+
+/* Remaining times (dialogs/remain.cpp). */
+void ReadRemainScheme();
+int ShowRemainTimes(HWND dialog);
+INT_PTR PaintRemainTime(HDC dc, HWND control);
 
 /* Refresher (dialogs/refresher.cpp). */
 DWORD WINAPI SkillRefresher(LPVOID dialog);

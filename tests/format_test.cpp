@@ -6,7 +6,8 @@
 #include <cstring>
 #include <string>
 
-#include "dialogs/timefmt.h"
+#include "rules/timefmt.h"
+#include "rules/tip.h"
 #include "test_support.h"
 
 namespace {

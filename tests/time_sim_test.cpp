@@ -11,7 +11,7 @@
 #include <ctime>
 #include <string>
 
-#include "dialogs/timefmt.h"
+#include "rules/timefmt.h"
 #include "model/craft.h"
 #include "res/resource.h"
 #include "test_support.h"

@@ -1,19 +1,16 @@
-/* The status dialog's and the tray's texts: local times, remaining times with their
-   colour, skills and the tip. Plain standard library rules, free of windows, so that
-   they test on their own. */
-#ifndef QUORVEL_TIMEFMT_H
-#define QUORVEL_TIMEFMT_H
+/* The texts of local times, remaining times and skills, and the colour a remaining
+   time is drawn in. Plain standard library rules, free of windows, so that they test
+   on their own. */
+#ifndef QUORVEL_RULES_TIMEFMT_H
+#define QUORVEL_RULES_TIMEFMT_H
 
 #include <cstddef>
 #include <cstdint>
-
-#include "model/craft.h"
 
 enum {
     TIME_TEXT_SIZE = 256,   /* a local time, "%Y/%m/%d %H:%M:%S" */
     REMAIN_TEXT_SIZE = 16,  /* any remaining time a 32-bit clock can give, "596523:14:07" at most */
     SKILL_TEXT_SIZE = 32,   /* a skill, "%5.1f" */
-    TIP_TEXT_SIZE = 128,    /* the tray tip, the shell's limit with its terminator */
 };
 
 /* What a craft's remaining time stands for, which chooses its colour. */
@@ -32,14 +29,6 @@ struct RemainScheme {
 /* A due craft's red in the ordinary schemes, RGB(255, 0, 0). */
 const uint32_t REMAIN_DUE_RED = 0x0000FF;
 
-/* The tip's words, from the resources: the crafts' names in order, the text of a craft
-   that is due, and the word before the clock time of one that is not. */
-struct TipWords {
-    const wchar_t *labels[CRAFT_COUNT];
-    const wchar_t *ready;
-    const wchar_t *at;
-};
-
 /* Shown for a moment that has no local time, such as a hand-edited negative NEXT. */
 extern const char NO_TIME_TEXT[];
 
@@ -49,8 +38,5 @@ int32_t RemainingTime(int32_t available, int32_t next_time, int32_t now, int *ov
 int FormatRemain(int32_t remaining, char *text, size_t size);
 int FormatSkill(double skill, char *text, size_t size);
 uint32_t RemainColour(const RemainScheme *scheme, int state);
-void FormatTrayTitle(const wchar_t *directory, wchar_t *text, size_t size);
-int FormatTrayTip(const CraftTimer *records, int count, const TipWords *words, const wchar_t *directory,
-                  int32_t now, wchar_t *text, size_t size);
 
 #endif
