@@ -1,4 +1,5 @@
-// Small pieces the pure tests share: a seeded generator and a time-zone scope.
+// Small pieces the tests share: a seeded generator, a time-zone scope, Wine's name of a
+// Linux path and the texts of the program's version block.
 #ifndef QUORVEL_TEST_SUPPORT_H
 #define QUORVEL_TEST_SUPPORT_H
 
@@ -45,5 +46,19 @@ private:
     std::string previous_;
     long bias_;
 };
+
+// A Linux path as Wine's Windows side sees it.
+inline std::string WinePath(const std::string &unix_path)
+{
+    std::string path = "Z:" + unix_path;
+    for (char &c : path)
+        if (c == '/')
+            c = '\\';
+    return path;
+}
+
+// The version block's description and copyright, the about box's first and last lines.
+const char COMMENTS[] = "Quorvel - bulk order timers for RPG crafters";
+const char COPYRIGHT[] = "Copyright (C) 2026 the Quorvel authors";
 
 #endif
