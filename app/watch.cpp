@@ -10,13 +10,22 @@
 #include "model/craft.h"
 #include "settings/settings.h"
 
-/* A look waits a moment after the first wake, so that a burst of writes (an editor's
-   save, a rename, Quorvel's own save) is read once it has passed. A file that cannot
-   be read whole then is looked at again, a few times, at the same pace. */
-enum { LOOK_DELAY_MS = 250, LOOK_TRIES = 20 };
+/* A look waits a moment after the wake, so that a burst of writes (an editor's save, a
+   rename, Quorvel's own save) is read once it has passed. A file that cannot be read
+   whole then (held at start-up, say) is looked at again at the same pace for a few
+   seconds, then every few seconds until it can be. The watcher wakes at most a few
+   times a second however busy the folder: it re-arms only after a pause, and the
+   system keeps what changed meanwhile. A watch lost with its folder (a network or
+   removable drive gone) is started again every half minute. A stale copy of the file
+   is written over a moment after it was found. */
+enum {
+    LOOK_DELAY_MS = 250, LOOK_TRIES = 20, LOOK_SLOW_MS = 3000, WAKE_PAUSE_MS = 200,
+    REWATCH_MS = 30000, REWRITE_DELAY_MS = 1000
+};
 
-/* The watch on the current folder, the event that stops the thread, the thread, and
-   the window it posts to; all null while nothing is watched. */
+/* The watch on the current folder, the event that stops the thread, and the thread;
+   all null while nothing is watched. The window the watch posts to, from the main
+   window's creation to its destruction, also while the folder is away. */
 static HANDLE watch_change;
 static HANDLE watch_stop;
 static HANDLE watch_thread;
@@ -25,26 +34,45 @@ static HWND watch_window;
 /* Looks made in a row that found the file unreadable; -1 while no look is due. */
 static int look_tries = -1;
 
-/* The count of changes taken in that the lamp, the tip and the dialog last followed. */
+/* The counts of changes taken in and of stale copies found that the shell last followed. */
 static uint32_t followed;
+static uint32_t stale_followed;
 
-/* The watcher thread: one message to the main window per change of the folder, until
-   the stop event is set. */
+/* The watcher thread: one message to the main window per wake, posted once the watch
+   is armed again, so that the look it brings comes after every change that did not
+   wake the thread anew. Ends at the stop event, or when the watch is lost. */
 static DWORD WINAPI WatchFolder(LPVOID)
 {
     HANDLE waits[2] = { watch_stop, watch_change };
-    while (WaitForMultipleObjects(2, waits, FALSE, INFINITE) == WAIT_OBJECT_0 + 1) {
-        PostMessageW(watch_window, WM_FOLDERCHANGED, 0, 0);
-        if (!FindNextChangeNotification(watch_change))
-            break;
+    for (;;) {
+        DWORD woke = WaitForMultipleObjects(2, waits, FALSE, INFINITE);
+        if (woke == WAIT_OBJECT_0 || WaitForSingleObject(watch_stop, WAKE_PAUSE_MS) == WAIT_OBJECT_0)
+            return 0;
+        int lost = woke != WAIT_OBJECT_0 + 1 || !FindNextChangeNotification(watch_change);
+        PostMessageW(watch_window, WM_FOLDERCHANGED, lost, 0);
+        if (lost)
+            return 0;
     }
-    return 0;
 }
 
-/* Starts watching the current folder for the main window. A folder that cannot be
-   watched (gone, too deep for a settings file) leaves Quorvel as it was without the
-   watch: the file is still looked at before every save. Returns 1 when watching. */
-int StartWatch(HWND window)
+/* Stops the watcher thread, waiting for it to end, and lets go of the watch. */
+static void DisarmWatch()
+{
+    if (watch_thread) {
+        SetEvent(watch_stop);
+        WaitForSingleObject(watch_thread, INFINITE);
+        CloseHandle(watch_thread);
+    }
+    if (watch_stop)
+        CloseHandle(watch_stop);
+    if (watch_change)
+        FindCloseChangeNotification(watch_change);
+    watch_thread = watch_stop = watch_change = nullptr;
+}
+
+/* Watches the current folder, with its thread; 1 when watching. A folder that cannot
+   be watched (gone, too deep for a settings file) is left unwatched. */
+static int ArmWatch()
 {
     wchar_t path[SETTINGS_PATH_MAX + 1], folder[SETTINGS_PATH_MAX + 1];
     if (!SettingsPath(path, SETTINGS_PATH_MAX + 1) || !GetCurrentDirectoryW(SETTINGS_PATH_MAX + 1, folder))
@@ -56,54 +84,100 @@ int StartWatch(HWND window)
     if (change == INVALID_HANDLE_VALUE)
         return 0;
     watch_change = change;
-    watch_window = window;
     watch_stop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     if (watch_stop)
         watch_thread = CreateThread(nullptr, 0, WatchFolder, nullptr, 0, nullptr);
     if (!watch_thread) {
-        StopWatch();
+        DisarmWatch();
         return 0;
     }
     return 1;
 }
 
-/* Stops the watcher and waits for its thread to end, before the window it posts to is
-   gone; a look still due is dropped. */
+/* Timer 3: writes the record over a stale copy, so that a PC sharing the folder does
+   not act on it; a failed save says so as any other. */
+static void CALLBACK RewriteRecord(HWND window, UINT, UINT_PTR, DWORD)
+{
+    KillTimer(window, REWRITE_TIMER);
+    SaveAndReport();
+}
+
+/* Timer 2: looks at the file. One that cannot be read whole right now is looked at
+   again a moment later, and after a few tries every few seconds; what was taken in is
+   followed at once, and a stale copy found is written over soon. */
+static void CALLBACK LookAgain(HWND window, UINT, UINT_PTR, DWORD)
+{
+    if (GlanceAtRecord() == LOOK_LATER) {
+        if (++look_tries == LOOK_TRIES)
+            SetTimer(window, LOOK_TIMER, LOOK_SLOW_MS, LookAgain);
+        return;
+    }
+    KillTimer(window, LOOK_TIMER);
+    look_tries = -1;
+    FollowRecord();
+    if (StaleCopiesFound() != stale_followed) {
+        stale_followed = StaleCopiesFound();
+        SetTimer(window, REWRITE_TIMER, REWRITE_DELAY_MS, RewriteRecord);
+    }
+}
+
+/* A look is due a moment later, unless one is due already. */
+static void LookSoon(HWND window)
+{
+    if (look_tries < 0 && SetTimer(window, LOOK_TIMER, LOOK_DELAY_MS, LookAgain))
+        look_tries = 0;
+}
+
+/* Timer 4: tries to watch the folder again; once it can, looks at the file, which may
+   have changed while nobody watched. */
+static void CALLBACK Rewatch(HWND window, UINT, UINT_PTR, DWORD)
+{
+    if (!ArmWatch())
+        return;
+    KillTimer(window, REWATCH_TIMER);
+    LookSoon(window);
+}
+
+/* Starts watching the current folder for the main window, and makes the first look,
+   which reads a file held at start-up as soon as it is let go. A folder that cannot be
+   watched now is tried again every half minute; meanwhile the file is still looked
+   at before every save. Returns 1 when watching. */
+int StartWatch(HWND window)
+{
+    watch_window = window;
+    int armed = ArmWatch();
+    if (!armed)
+        SetTimer(window, REWATCH_TIMER, REWATCH_MS, Rewatch);
+    LookSoon(window);
+    return armed;
+}
+
+/* Stops the watcher before the window it posts to is gone; a look, a rewrite or a new
+   watch still due is dropped (the last save looks at the file itself). */
 void StopWatch()
 {
-    if (watch_thread) {
-        SetEvent(watch_stop);
-        WaitForSingleObject(watch_thread, INFINITE);
-        CloseHandle(watch_thread);
-    }
-    if (watch_stop)
-        CloseHandle(watch_stop);
-    if (watch_change)
-        FindCloseChangeNotification(watch_change);
-    if (watch_window)
+    DisarmWatch();
+    if (watch_window) {
         KillTimer(watch_window, LOOK_TIMER);
-    watch_thread = watch_stop = watch_change = nullptr;
+        KillTimer(watch_window, REWRITE_TIMER);
+        KillTimer(watch_window, REWATCH_TIMER);
+    }
     watch_window = nullptr;
     look_tries = -1;
 }
 
-/* Timer 2: looks at the file. One that cannot be read whole right now is looked at
-   again a moment later; what was taken in is followed at once. */
-static void CALLBACK LookAgain(HWND window, UINT, UINT_PTR, DWORD)
+/* A wake of the watcher: a look is due a moment later. A watch lost with its folder is
+   let go and tried again later. A wake still queued when the watch stopped at exit is
+   dropped. */
+LRESULT OnFolderChanged(HWND window, WPARAM lost)
 {
-    if (LookAtRecord() == LOOK_LATER && ++look_tries < LOOK_TRIES)
-        return;
-    KillTimer(window, LOOK_TIMER);
-    look_tries = -1;
-    FollowRecord();
-}
-
-/* A wake of the watcher: a look is due a moment later, unless one is due already. A
-   wake still queued when the watch stopped at exit is dropped. */
-LRESULT OnFolderChanged(HWND window)
-{
-    if (watch_thread && look_tries < 0 && SetTimer(window, LOOK_TIMER, LOOK_DELAY_MS, LookAgain))
-        look_tries = 0;
+    if (!watch_window)
+        return 0;
+    if (lost) {
+        DisarmWatch();
+        SetTimer(window, REWATCH_TIMER, REWATCH_MS, Rewatch);
+    }
+    LookSoon(window);
     return 0;
 }
 
