@@ -10,16 +10,16 @@
 #include "model/craft.h"
 #include "settings/settings.h"
 
-/* A look waits a moment after the wake, so that a burst of writes (an editor's save, a
-   rename, Quorvel's own save) is read once it has passed. A file that cannot be read
-   whole then (held at start-up, say) is looked at again at the same pace for a few
-   seconds, then every few seconds until it can be. The watcher wakes at most a few
-   times a second however busy the folder: it re-arms only after a pause, and the
-   system keeps what changed meanwhile. A watch lost with its folder (a network or
+/* The watcher pauses a moment after each wake before it re-arms and posts, so that a
+   burst of writes (an editor's save, a rename, Quorvel's own save) is looked at once it
+   has passed, and so that it wakes at most four times a second however busy the
+   folder; the system keeps what changed meanwhile. A file that cannot be read whole
+   (held at start-up, say) is looked at again every LOOK_DELAY_MS for a few seconds,
+   then every few seconds until it can be. A watch lost with its folder (a network or
    removable drive gone) is started again every half minute. A stale copy of the file
    is written over a moment after it was found. */
 enum {
-    LOOK_DELAY_MS = 250, LOOK_TRIES = 20, LOOK_SLOW_MS = 3000, WAKE_PAUSE_MS = 200,
+    LOOK_DELAY_MS = 250, LOOK_TRIES = 20, LOOK_SLOW_MS = 3000, WAKE_PAUSE_MS = 250,
     REWATCH_MS = 30000, REWRITE_DELAY_MS = 1000
 };
 
@@ -102,17 +102,22 @@ static void CALLBACK RewriteRecord(HWND window, UINT, UINT_PTR, DWORD)
     SaveAndReport();
 }
 
-/* Timer 2: looks at the file. One that cannot be read whole right now is looked at
-   again a moment later, and after a few tries every few seconds; what was taken in is
-   followed at once, and a stale copy found is written over soon. */
-static void CALLBACK LookAgain(HWND window, UINT, UINT_PTR, DWORD)
+static void CALLBACK LookAgain(HWND window, UINT, UINT_PTR, DWORD);
+
+/* Looks at the file. One that cannot be read whole right now is looked at again by
+   timer 2, a moment later and after a few tries every few seconds; what was taken in
+   is followed at once, and a stale copy found is written over soon. */
+static void Look(HWND window)
 {
     if (GlanceAtRecord() == LOOK_LATER) {
-        if (++look_tries == LOOK_TRIES)
+        if (look_tries < 0 && SetTimer(window, LOOK_TIMER, LOOK_DELAY_MS, LookAgain))
+            look_tries = 0;
+        else if (look_tries >= 0 && ++look_tries == LOOK_TRIES)
             SetTimer(window, LOOK_TIMER, LOOK_SLOW_MS, LookAgain);
         return;
     }
-    KillTimer(window, LOOK_TIMER);
+    if (look_tries >= 0)
+        KillTimer(window, LOOK_TIMER);
     look_tries = -1;
     FollowRecord();
     if (StaleCopiesFound() != stale_followed) {
@@ -121,11 +126,17 @@ static void CALLBACK LookAgain(HWND window, UINT, UINT_PTR, DWORD)
     }
 }
 
-/* A look is due a moment later, unless one is due already. */
+/* Timer 2: the next look at a file that could not be read whole. */
+static void CALLBACK LookAgain(HWND window, UINT, UINT_PTR, DWORD)
+{
+    Look(window);
+}
+
+/* Looks at once, unless timer 2 is looking already. */
 static void LookSoon(HWND window)
 {
-    if (look_tries < 0 && SetTimer(window, LOOK_TIMER, LOOK_DELAY_MS, LookAgain))
-        look_tries = 0;
+    if (look_tries < 0)
+        Look(window);
 }
 
 /* Timer 4: tries to watch the folder again; once it can, looks at the file, which may
@@ -166,7 +177,7 @@ void StopWatch()
     look_tries = -1;
 }
 
-/* A wake of the watcher: a look is due a moment later. A watch lost with its folder is
+/* A wake of the watcher: a look at once. A watch lost with its folder is
    let go and tried again later. A wake still queued when the watch stopped at exit is
    dropped. */
 LRESULT OnFolderChanged(HWND window, WPARAM lost)
