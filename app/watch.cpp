@@ -1,19 +1,21 @@
 /* Changes made to the settings file outside Quorvel, by an editor or by a sync tool
    that keeps the folder on several PCs, are taken in at once. A small thread waits on
    the folder's change notification and posts one message to the main window each time
-   it wakes; all reading is done on the user-interface thread, from the main loop or
+   it wakes for a change of the record; all reading is done on the user-interface thread, from the main loop or
    from a dialog's loop, so a change is seen while a dialog is open too. Idle, the
    thread sleeps in the wait and costs nothing. */
 #include <ctime>
+#include <cwchar>
 
 #include "app/tray.h"
 #include "model/craft.h"
 #include "settings/settings.h"
 
-/* The watcher pauses a moment after each wake before it re-arms and posts, so that a
+/* The watcher pauses a moment after each wake before it reads on and posts, so that a
    burst of writes (an editor's save, a rename, Quorvel's own save) is looked at once it
    has passed, and so that it wakes at most four times a second however busy the
-   folder; the system keeps what changed meanwhile. A file that cannot be read whole
+   folder; the system keeps what changed meanwhile, and changes to other files in the
+   folder (a log written many times a second) are not looked at. A file that cannot be read whole
    (held at start-up, say) is looked at again every LOOK_DELAY_MS for a few seconds,
    then every few seconds until it can be. A watch lost with its folder (a network or
    removable drive gone) is started again every half minute. A stale copy of the file
@@ -23,9 +25,11 @@ enum {
     REWATCH_MS = 30000, REWRITE_DELAY_MS = 1000
 };
 
-/* The watch on the current folder, the event that stops the thread, and the thread;
-   all null while nothing is watched. The window the watch posts to, from the main
-   window's creation to its destruction, also while the folder is away. */
+/* The current folder opened for its changes, the event of the read of them in flight,
+   the event that stops the thread, and the thread; all null while nothing is watched.
+   The window the watch posts to, from the main window's creation to its destruction,
+   also while the folder is away. */
+static HANDLE watch_folder;
 static HANDLE watch_change;
 static HANDLE watch_stop;
 static HANDLE watch_thread;
@@ -38,21 +42,67 @@ static int look_tries = -1;
 static uint32_t followed;
 static uint32_t stale_followed;
 
-/* The watcher thread: one message to the main window per wake, posted once the watch
-   is armed again, so that the look it brings comes after every change that did not
-   wake the thread anew. Ends at the stop event, or when the watch is lost. */
+/* The changes of the folder that one read brings, as the system lays them out; and the
+   read in flight. Only the watcher thread touches them. */
+static DWORD watch_changes[1024];
+static OVERLAPPED watch_read;
+
+const DWORD WATCH_FILTER = FILE_NOTIFY_CHANGE_LAST_WRITE | FILE_NOTIFY_CHANGE_FILE_NAME
+                         | FILE_NOTIFY_CHANGE_SIZE;
+
+/* Asks for the folder's next changes; 1 when the read is under way. */
+static int ReadChanges()
+{
+    watch_read = OVERLAPPED{};
+    watch_read.hEvent = watch_change;
+    return ReadDirectoryChangesW(watch_folder, watch_changes, sizeof watch_changes, FALSE,
+                                 WATCH_FILTER, nullptr, &watch_read, nullptr) ? 1 : 0;
+}
+
+/* Whether the changes read concern the record. A read of no changes means more came
+   than the buffer holds, and so may hide one. */
+static bool RecordAmong(DWORD size)
+{
+    if (size == 0)
+        return true;
+    for (const BYTE *at = (const BYTE *)watch_changes;;) {
+        const FILE_NOTIFY_INFORMATION *change = (const FILE_NOTIFY_INFORMATION *)at;
+        if (IsRecordName(change->FileName, change->FileNameLength / sizeof(wchar_t)))
+            return true;
+        if (!change->NextEntryOffset)
+            return false;
+        at += change->NextEntryOffset;
+    }
+}
+
+/* The watcher thread: one message to the main window for each wake that concerns the
+   record, posted once the next read is under way, so that the look it brings comes
+   after every change that the next read does not report. Ends at the stop event, or
+   when the watch is lost (the message then says so). */
 static DWORD WINAPI WatchFolder(LPVOID)
 {
     HANDLE waits[2] = { watch_stop, watch_change };
-    for (;;) {
-        DWORD woke = WaitForMultipleObjects(2, waits, FALSE, INFINITE);
-        if (woke == WAIT_OBJECT_0 || WaitForSingleObject(watch_stop, WAKE_PAUSE_MS) == WAIT_OBJECT_0)
+    int lost = !ReadChanges();
+    while (!lost) {
+        DWORD woke = WaitForMultipleObjects(2, waits, FALSE, INFINITE), size = 0;
+        if (woke == WAIT_OBJECT_0)
+            break;
+        lost = woke != WAIT_OBJECT_0 + 1 || !GetOverlappedResult(watch_folder, &watch_read, &size, FALSE);
+        bool record = lost || RecordAmong(size);
+        if (WaitForSingleObject(watch_stop, WAKE_PAUSE_MS) == WAIT_OBJECT_0)
             return 0;
-        int lost = woke != WAIT_OBJECT_0 + 1 || !FindNextChangeNotification(watch_change);
-        PostMessageW(watch_window, WM_FOLDERCHANGED, lost, 0);
-        if (lost)
-            return 0;
+        lost = lost || !ReadChanges();
+        if (record)
+            PostMessageW(watch_window, WM_FOLDERCHANGED, lost, 0);
     }
+    if (lost) {
+        PostMessageW(watch_window, WM_FOLDERCHANGED, 1, 0);
+        return 0;
+    }
+    DWORD size;
+    CancelIo(watch_folder);
+    GetOverlappedResult(watch_folder, &watch_read, &size, TRUE);
+    return 0;
 }
 
 /* Stops the watcher thread, waiting for it to end, and lets go of the watch. */
@@ -66,8 +116,10 @@ static void DisarmWatch()
     if (watch_stop)
         CloseHandle(watch_stop);
     if (watch_change)
-        FindCloseChangeNotification(watch_change);
-    watch_thread = watch_stop = watch_change = nullptr;
+        CloseHandle(watch_change);
+    if (watch_folder)
+        CloseHandle(watch_folder);
+    watch_thread = watch_stop = watch_change = watch_folder = nullptr;
 }
 
 /* Watches the current folder, with its thread; 1 when watching. A folder that cannot
@@ -77,15 +129,15 @@ static int ArmWatch()
     wchar_t path[SETTINGS_PATH_MAX + 1], folder[SETTINGS_PATH_MAX + 1];
     if (!SettingsPath(path, SETTINGS_PATH_MAX + 1) || !GetCurrentDirectoryW(SETTINGS_PATH_MAX + 1, folder))
         return 0;
-    HANDLE change = FindFirstChangeNotificationW(folder, FALSE,
-                                                 FILE_NOTIFY_CHANGE_LAST_WRITE
-                                                     | FILE_NOTIFY_CHANGE_FILE_NAME
-                                                     | FILE_NOTIFY_CHANGE_SIZE);
-    if (change == INVALID_HANDLE_VALUE)
+    HANDLE opened = CreateFileW(folder, FILE_LIST_DIRECTORY,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED, nullptr);
+    if (opened == INVALID_HANDLE_VALUE)
         return 0;
-    watch_change = change;
+    watch_folder = opened;
+    watch_change = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     watch_stop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    if (watch_stop)
+    if (watch_change && watch_stop)
         watch_thread = CreateThread(nullptr, 0, WatchFolder, nullptr, 0, nullptr);
     if (!watch_thread) {
         DisarmWatch();

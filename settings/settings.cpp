@@ -92,6 +92,12 @@ static int PathInCurrentDirectory(const wchar_t *name, wchar_t *path, size_t cou
     return 1;
 }
 
+/* Whether a name in the current directory, of the given length, is the record's. */
+bool IsRecordName(const wchar_t *name, size_t length)
+{
+    return length == wcslen(record_name) && _wcsnicmp(name, record_name, length) == 0;
+}
+
 /* The full name of the record in the current directory of this moment. */
 int SettingsPath(wchar_t *path, size_t count)
 {

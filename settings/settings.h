@@ -18,6 +18,7 @@ extern ScreenPoint StatusPosition;
 enum { SETTINGS_PATH_MAX = 259 };   /* characters, without the terminator */
 
 int SettingsPath(wchar_t *path, size_t count);
+bool IsRecordName(const wchar_t *name, size_t length);
 double ParseSkill(const char *text);
 int LoadSettings();
 int SaveSettings();
