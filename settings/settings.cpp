@@ -382,9 +382,9 @@ int LookAtRecord()
     return TakeIn(base, now, before);
 }
 
-/* A look for the folder watch, which wakes for every file written in the folder: a
-   file whose size and time are those of the last look, made long enough after its
-   last write, is not read again. Returns a RecordLook. */
+/* A look for the folder watch, which may wake for nothing new: a file whose size and
+   time are those of the last look, made long enough after its last write, is not read
+   again. A save always looks in full. Returns a RecordLook. */
 int GlanceAtRecord()
 {
     wchar_t path[SETTINGS_PATH_MAX + 1];
