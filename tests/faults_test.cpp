@@ -430,7 +430,6 @@ TEST_F(Faults, NoHalfWrittenFileIsTakenInAndNoChangeBeforeTheRenameIsWrittenOver
     EXPECT_EQ(LookAtRecord(), LOOK_LATER) << "values read while the file moved";
     EXPECT_EQ(LookAtRecord(), LOOK_TAKEN);
     EXPECT_EQ(crafts[0].skill.load(), 101.5);
-
     changed.replace(changed.find("SKILL=12.3"), 10, "SKILL=14.5");
     step_text = changed;
     step_at = STEP_SAVE_BUILT;

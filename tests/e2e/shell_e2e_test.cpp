@@ -384,7 +384,6 @@ TEST(Shell, AHeldFileIsReadTheMomentItIsFreeAndABriefHoldFailsNoSave)
     EXPECT_FALSE(WaitForLamp(LAMP_RED, 2500)) << "nothing is known while the file is held";
     CloseHandle(held);
     EXPECT_TRUE(WaitForLamp(LAMP_RED, 5000));
-
     held = CreateFileA(ini.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
