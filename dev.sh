@@ -3,7 +3,7 @@
 #   ./dev.sh build        build into build/ (leaves build/Quorvel.exe)
 #   ./dev.sh run          build and start Quorvel under Wine (Xvfb only when there is no display)
 #   ./dev.sh test         build and run the whole suite with ctest (arguments go to ctest)
-#   ./dev.sh bench        start-up time, idle and dialog CPU and memory beside a bare Win32 program
+#   ./dev.sh bench        start-up time, idle, busy-folder and dialog CPU and memory beside a bare Win32 program
 #   ./dev.sh screenshots  build and take the README's pictures again (tools/screenshots.sh)
 #   ./dev.sh dist         make dist/Quorvel-<version>.zip with the exe and a short read-me,
 #                         dist/Quorvel-<version>-setup.exe, the setup program, and

@@ -158,7 +158,7 @@ static LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wparam, LP
     case WM_TRAYNOTIFY:
         return OnTrayNotify(window, wparam, lparam);
     case WM_FOLDERCHANGED:
-        return OnFolderChanged(window);
+        return OnFolderChanged(window, wparam);
     case WM_ENDSESSION:
         return OnEndSession(wparam);
     case WM_TIMECHANGE:

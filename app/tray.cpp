@@ -250,6 +250,7 @@ int ReceiveOrder(int32_t id)
     int k = CraftOfId(id);
     if (k < 0)
         return 0;
+    OrderReceived(k);
     ScheduleNext(&crafts[k], (int32_t)time(nullptr));
     ShowStatusNextTimes();
     RefreshTrayIcon();

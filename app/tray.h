@@ -11,13 +11,15 @@ HWND CreateMainWindow(HINSTANCE instance);
 int RunMessageLoop();
 
 /* Timer 0 of the main window runs the due check; timer 2 looks at the settings file a
-   moment after the folder changed. */
-enum { DUE_TIMER = 0, LOOK_TIMER = 2 };
+   moment after the folder changed; timer 3 writes the record again after a stale copy
+   of it was found; timer 4 starts the folder watch again after its folder went away. */
+enum { DUE_TIMER = 0, LOOK_TIMER = 2, REWRITE_TIMER = 3, REWATCH_TIMER = 4 };
 
 /* The number of the program's one tray icon, which its notifications carry. */
 enum { TRAY_ICON_ID = 1 };
 
-/* Posted to the main window by the folder watcher each time the folder changed. */
+/* Posted to the main window by the folder watcher each time the folder changed, with
+   wParam 1 when the watch was lost (its folder went away). */
 enum { WM_FOLDERCHANGED = WM_APP + 101 };
 
 /* Tray pieces the main window procedure calls; also used by the tests. */
@@ -35,7 +37,7 @@ int SaveBeforeExit();
 /* Changes made to the settings file outside Quorvel (app/watch.cpp). */
 int StartWatch(HWND window);
 void StopWatch();
-LRESULT OnFolderChanged(HWND window);
+LRESULT OnFolderChanged(HWND window, WPARAM lost);
 int FollowRecord();
 
 /* One running copy per settings file (app/instance.cpp). */

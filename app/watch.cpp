@@ -1,22 +1,35 @@
 /* Changes made to the settings file outside Quorvel, by an editor or by a sync tool
    that keeps the folder on several PCs, are taken in at once. A small thread waits on
    the folder's change notification and posts one message to the main window each time
-   it wakes; all reading is done on the user-interface thread, from the main loop or
+   it wakes for a change of the record; all reading is done on the user-interface thread, from the main loop or
    from a dialog's loop, so a change is seen while a dialog is open too. Idle, the
    thread sleeps in the wait and costs nothing. */
 #include <ctime>
+#include <cwchar>
 
 #include "app/tray.h"
 #include "model/craft.h"
 #include "settings/settings.h"
 
-/* A look waits a moment after the first wake, so that a burst of writes (an editor's
-   save, a rename, Quorvel's own save) is read once it has passed. A file that cannot
-   be read whole then is looked at again, a few times, at the same pace. */
-enum { LOOK_DELAY_MS = 250, LOOK_TRIES = 20 };
+/* The watcher pauses a moment after each wake before it reads on and posts, so that a
+   burst of writes (an editor's save, a rename, Quorvel's own save) is looked at once it
+   has passed, and so that it wakes at most four times a second however busy the
+   folder; the system keeps what changed meanwhile, and changes to other files in the
+   folder (a log written many times a second) are not looked at. A file that cannot be read whole
+   (held at start-up, say) is looked at again every LOOK_DELAY_MS for a few seconds,
+   then every few seconds until it can be. A watch lost with its folder (a network or
+   removable drive gone) is started again every half minute. A stale copy of the file
+   is written over a moment after it was found. */
+enum {
+    LOOK_DELAY_MS = 250, LOOK_TRIES = 20, LOOK_SLOW_MS = 3000, WAKE_PAUSE_MS = 250,
+    REWATCH_MS = 30000, REWRITE_DELAY_MS = 1000
+};
 
-/* The watch on the current folder, the event that stops the thread, the thread, and
-   the window it posts to; all null while nothing is watched. */
+/* The current folder opened for its changes, the event of the read of them in flight,
+   the event that stops the thread, and the thread; all null while nothing is watched.
+   The window the watch posts to, from the main window's creation to its destruction,
+   also while the folder is away. */
+static HANDLE watch_folder;
 static HANDLE watch_change;
 static HANDLE watch_stop;
 static HANDLE watch_thread;
@@ -25,51 +38,75 @@ static HWND watch_window;
 /* Looks made in a row that found the file unreadable; -1 while no look is due. */
 static int look_tries = -1;
 
-/* The count of changes taken in that the lamp, the tip and the dialog last followed. */
+/* The counts of changes taken in and of stale copies found that the shell last followed. */
 static uint32_t followed;
+static uint32_t stale_followed;
 
-/* The watcher thread: one message to the main window per change of the folder, until
-   the stop event is set. */
+/* The changes of the folder that one read brings, as the system lays them out; and the
+   read in flight. Only the watcher thread touches them. */
+static DWORD watch_changes[1024];
+static OVERLAPPED watch_read;
+
+const DWORD WATCH_FILTER = FILE_NOTIFY_CHANGE_LAST_WRITE | FILE_NOTIFY_CHANGE_FILE_NAME
+                         | FILE_NOTIFY_CHANGE_SIZE;
+
+/* Asks for the folder's next changes; 1 when the read is under way. */
+static int ReadChanges()
+{
+    watch_read = OVERLAPPED{};
+    watch_read.hEvent = watch_change;
+    return ReadDirectoryChangesW(watch_folder, watch_changes, sizeof watch_changes, FALSE,
+                                 WATCH_FILTER, nullptr, &watch_read, nullptr) ? 1 : 0;
+}
+
+/* Whether the changes read concern the record. A read of no changes means more came
+   than the buffer holds, and so may hide one. */
+static bool RecordAmong(DWORD size)
+{
+    if (size == 0)
+        return true;
+    for (const BYTE *at = (const BYTE *)watch_changes;;) {
+        const FILE_NOTIFY_INFORMATION *change = (const FILE_NOTIFY_INFORMATION *)at;
+        if (IsRecordName(change->FileName, change->FileNameLength / sizeof(wchar_t)))
+            return true;
+        if (!change->NextEntryOffset)
+            return false;
+        at += change->NextEntryOffset;
+    }
+}
+
+/* The watcher thread: one message to the main window for each wake that concerns the
+   record, posted once the next read is under way, so that the look it brings comes
+   after every change that the next read does not report. Ends at the stop event, or
+   when the watch is lost (the message then says so). */
 static DWORD WINAPI WatchFolder(LPVOID)
 {
     HANDLE waits[2] = { watch_stop, watch_change };
-    while (WaitForMultipleObjects(2, waits, FALSE, INFINITE) == WAIT_OBJECT_0 + 1) {
-        PostMessageW(watch_window, WM_FOLDERCHANGED, 0, 0);
-        if (!FindNextChangeNotification(watch_change))
+    int lost = !ReadChanges();
+    while (!lost) {
+        DWORD woke = WaitForMultipleObjects(2, waits, FALSE, INFINITE), size = 0;
+        if (woke == WAIT_OBJECT_0)
             break;
+        lost = woke != WAIT_OBJECT_0 + 1 || !GetOverlappedResult(watch_folder, &watch_read, &size, FALSE);
+        bool record = lost || RecordAmong(size);
+        if (WaitForSingleObject(watch_stop, WAKE_PAUSE_MS) == WAIT_OBJECT_0)
+            return 0;
+        lost = lost || !ReadChanges();
+        if (record)
+            PostMessageW(watch_window, WM_FOLDERCHANGED, lost, 0);
     }
+    if (lost) {
+        PostMessageW(watch_window, WM_FOLDERCHANGED, 1, 0);
+        return 0;
+    }
+    DWORD size;
+    CancelIo(watch_folder);
+    GetOverlappedResult(watch_folder, &watch_read, &size, TRUE);
     return 0;
 }
 
-/* Starts watching the current folder for the main window. A folder that cannot be
-   watched (gone, too deep for a settings file) leaves Quorvel as it was without the
-   watch: the file is still looked at before every save. Returns 1 when watching. */
-int StartWatch(HWND window)
-{
-    wchar_t path[SETTINGS_PATH_MAX + 1], folder[SETTINGS_PATH_MAX + 1];
-    if (!SettingsPath(path, SETTINGS_PATH_MAX + 1) || !GetCurrentDirectoryW(SETTINGS_PATH_MAX + 1, folder))
-        return 0;
-    HANDLE change = FindFirstChangeNotificationW(folder, FALSE,
-                                                 FILE_NOTIFY_CHANGE_LAST_WRITE
-                                                     | FILE_NOTIFY_CHANGE_FILE_NAME
-                                                     | FILE_NOTIFY_CHANGE_SIZE);
-    if (change == INVALID_HANDLE_VALUE)
-        return 0;
-    watch_change = change;
-    watch_window = window;
-    watch_stop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    if (watch_stop)
-        watch_thread = CreateThread(nullptr, 0, WatchFolder, nullptr, 0, nullptr);
-    if (!watch_thread) {
-        StopWatch();
-        return 0;
-    }
-    return 1;
-}
-
-/* Stops the watcher and waits for its thread to end, before the window it posts to is
-   gone; a look still due is dropped. */
-void StopWatch()
+/* Stops the watcher thread, waiting for it to end, and lets go of the watch. */
+static void DisarmWatch()
 {
     if (watch_thread) {
         SetEvent(watch_stop);
@@ -79,31 +116,131 @@ void StopWatch()
     if (watch_stop)
         CloseHandle(watch_stop);
     if (watch_change)
-        FindCloseChangeNotification(watch_change);
-    if (watch_window)
+        CloseHandle(watch_change);
+    if (watch_folder)
+        CloseHandle(watch_folder);
+    watch_thread = watch_stop = watch_change = watch_folder = nullptr;
+}
+
+/* Watches the current folder, with its thread; 1 when watching. A folder that cannot
+   be watched (gone, too deep for a settings file) is left unwatched. */
+static int ArmWatch()
+{
+    wchar_t path[SETTINGS_PATH_MAX + 1], folder[SETTINGS_PATH_MAX + 1];
+    if (!SettingsPath(path, SETTINGS_PATH_MAX + 1) || !GetCurrentDirectoryW(SETTINGS_PATH_MAX + 1, folder))
+        return 0;
+    HANDLE opened = CreateFileW(folder, FILE_LIST_DIRECTORY,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED, nullptr);
+    if (opened == INVALID_HANDLE_VALUE)
+        return 0;
+    watch_folder = opened;
+    watch_change = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    watch_stop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (watch_change && watch_stop)
+        watch_thread = CreateThread(nullptr, 0, WatchFolder, nullptr, 0, nullptr);
+    if (!watch_thread) {
+        DisarmWatch();
+        return 0;
+    }
+    return 1;
+}
+
+/* Timer 3: writes the record over a stale copy, so that a PC sharing the folder does
+   not act on it; a failed save says so as any other. */
+static void CALLBACK RewriteRecord(HWND window, UINT, UINT_PTR, DWORD)
+{
+    KillTimer(window, REWRITE_TIMER);
+    SaveAndReport();
+}
+
+static void CALLBACK LookAgain(HWND window, UINT, UINT_PTR, DWORD);
+
+/* Looks at the file. One that cannot be read whole right now is looked at again by
+   timer 2, a moment later and after a few tries every few seconds; what was taken in
+   is followed at once, and a stale copy found is written over soon. */
+static void Look(HWND window)
+{
+    if (GlanceAtRecord() == LOOK_LATER) {
+        if (look_tries < 0 && SetTimer(window, LOOK_TIMER, LOOK_DELAY_MS, LookAgain))
+            look_tries = 0;
+        else if (look_tries >= 0 && ++look_tries == LOOK_TRIES)
+            SetTimer(window, LOOK_TIMER, LOOK_SLOW_MS, LookAgain);
+        return;
+    }
+    if (look_tries >= 0)
+        KillTimer(window, LOOK_TIMER);
+    look_tries = -1;
+    FollowRecord();
+    if (StaleCopiesFound() != stale_followed) {
+        stale_followed = StaleCopiesFound();
+        SetTimer(window, REWRITE_TIMER, REWRITE_DELAY_MS, RewriteRecord);
+    }
+}
+
+/* Timer 2: the next look at a file that could not be read whole. */
+static void CALLBACK LookAgain(HWND window, UINT, UINT_PTR, DWORD)
+{
+    Look(window);
+}
+
+/* Looks at once, unless timer 2 is looking already. */
+static void LookSoon(HWND window)
+{
+    if (look_tries < 0)
+        Look(window);
+}
+
+/* Timer 4: tries to watch the folder again; once it can, looks at the file, which may
+   have changed while nobody watched. */
+static void CALLBACK Rewatch(HWND window, UINT, UINT_PTR, DWORD)
+{
+    if (!ArmWatch())
+        return;
+    KillTimer(window, REWATCH_TIMER);
+    LookSoon(window);
+}
+
+/* Starts watching the current folder for the main window, and makes the first look,
+   which reads a file held at start-up as soon as it is let go. A folder that cannot be
+   watched now is tried again every half minute; meanwhile the file is still looked
+   at before every save. Returns 1 when watching. */
+int StartWatch(HWND window)
+{
+    watch_window = window;
+    int armed = ArmWatch();
+    if (!armed)
+        SetTimer(window, REWATCH_TIMER, REWATCH_MS, Rewatch);
+    LookSoon(window);
+    return armed;
+}
+
+/* Stops the watcher before the window it posts to is gone; a look, a rewrite or a new
+   watch still due is dropped (the last save looks at the file itself). */
+void StopWatch()
+{
+    DisarmWatch();
+    if (watch_window) {
         KillTimer(watch_window, LOOK_TIMER);
-    watch_thread = watch_stop = watch_change = nullptr;
+        KillTimer(watch_window, REWRITE_TIMER);
+        KillTimer(watch_window, REWATCH_TIMER);
+    }
     watch_window = nullptr;
     look_tries = -1;
 }
 
-/* Timer 2: looks at the file. One that cannot be read whole right now is looked at
-   again a moment later; what was taken in is followed at once. */
-static void CALLBACK LookAgain(HWND window, UINT, UINT_PTR, DWORD)
+/* A wake of the watcher: a look at once. A watch lost with its folder is
+   let go and tried again later. A wake still queued when the watch stopped at exit is
+   dropped. */
+LRESULT OnFolderChanged(HWND window, WPARAM lost)
 {
-    if (LookAtRecord() == LOOK_LATER && ++look_tries < LOOK_TRIES)
-        return;
-    KillTimer(window, LOOK_TIMER);
-    look_tries = -1;
-    FollowRecord();
-}
-
-/* A wake of the watcher: a look is due a moment later, unless one is due already. A
-   wake still queued when the watch stopped at exit is dropped. */
-LRESULT OnFolderChanged(HWND window)
-{
-    if (watch_thread && look_tries < 0 && SetTimer(window, LOOK_TIMER, LOOK_DELAY_MS, LookAgain))
-        look_tries = 0;
+    if (!watch_window)
+        return 0;
+    if (lost) {
+        DisarmWatch();
+        SetTimer(window, REWATCH_TIMER, REWATCH_MS, Rewatch);
+    }
+    LookSoon(window);
     return 0;
 }
 

@@ -10,9 +10,37 @@ static T Pick(T base, T file, T memory)
     return file != base ? file : memory;
 }
 
+/* Keeps a NEXT value that an order just replaced, pushing out the oldest kept. */
+void NoteSuperseded(SupersededNext *superseded, int k, int32_t next_time)
+{
+    int32_t *kept = superseded->next_time[k];
+    int count = superseded->count[k];
+    if (count > 0 && kept[0] == next_time)
+        return;
+    for (int i = (count < SUPERSEDED_KEPT ? count : SUPERSEDED_KEPT - 1); i > 0; i--)
+        kept[i] = kept[i - 1];
+    kept[0] = next_time;
+    if (count < SUPERSEDED_KEPT)
+        superseded->count[k] = count + 1;
+}
+
+/* Whether a craft held this NEXT value before its latest order. */
+static bool Superseded(const SupersededNext &superseded, int k, int32_t next_time)
+{
+    for (int i = 0; i < superseded.count[k]; i++)
+        if (superseded.next_time[k][i] == next_time)
+            return true;
+    return false;
+}
+
 /* The record to hold and to save, key by key: base is what the file held when last
-   read or written, file what it holds now, memory what Quorvel holds. */
-OwnedValues MergeOwned(const OwnedValues &base, const OwnedValues &file, const OwnedValues &memory)
+   read or written, file what it holds now, memory what Quorvel holds. A NEXT that the
+   file brings back from before the craft's latest order is a stale copy (a sync tool's
+   old version, an editor's old buffer), not news: memory keeps the order, and
+   *stale_found, when given, counts it. The other keys of such a copy are taken in as
+   ever, and so is a skill or a position set back to an old value, which may be meant. */
+OwnedValues MergeOwned(const OwnedValues &base, const OwnedValues &file, const OwnedValues &memory,
+                       const SupersededNext &superseded, int *stale_found)
 {
     OwnedValues merged;
     merged.position.x = Pick(base.position.x, file.position.x, memory.position.x);
@@ -22,6 +50,12 @@ OwnedValues MergeOwned(const OwnedValues &base, const OwnedValues &file, const O
         merged.craft[k].available = Pick(b.available, f.available, m.available);
         merged.craft[k].skill = Pick(b.skill, f.skill, m.skill);
         merged.craft[k].next_time = Pick(b.next_time, f.next_time, m.next_time);
+        if (f.next_time != b.next_time && f.next_time != m.next_time
+            && Superseded(superseded, k, f.next_time)) {
+            merged.craft[k].next_time = m.next_time;
+            if (stale_found)
+                ++*stale_found;
+        }
     }
     return merged;
 }

@@ -26,8 +26,15 @@ static int load_pending;
 enum FileState { FILE_MISSING, FILE_READABLE, FILE_UNREADABLE };
 
 /* A save that finds the file being written by another program at that moment tries
-   again a little later, a few times, before it gives up. */
-enum { SAVE_TRIES = 4, SAVE_RETRY_MS = 50 };
+   again a little later, a few times, before it gives up. One refused while the file is
+   as last seen (a virus scanner or a sync client reading it just after a save) waits
+   for it up to LOCK_PATIENCE_MS, the longest a save may hold the user's clicks. */
+enum { SAVE_TRIES = 4, SAVE_RETRY_MS = 50, LOCK_PATIENCE_MS = 2000, LOCK_RETRY_MS = 100 };
+
+/* A file's time of last write is kept to some resolution (two seconds on FAT drives), so
+   a size and time matching the last look prove nothing while the file was written that
+   recently before the look: another write in the same tick may keep both. */
+const int64_t STAMP_SETTLED = 3 * 10000000LL;   /* in the file time's 100 ns units */
 
 /* The file as a look found it: whether it was there, its size and time of last write. */
 struct FileStamp {
@@ -38,15 +45,31 @@ struct FileStamp {
 
 /* The file as Quorvel last saw it. values are the owned values it held when last read
    or written (known is 0 until then); stamp is what the last look found, so that a
-   save can tell whether the file changed again while the new one was being built. A
-   change made outside is told from Quorvel's own saves by these values, not by when
-   it came. */
+   save can tell whether the file changed again while the new one was being built.
+   settled is 1 when that look came long enough after the file's last write that a
+   later write cannot share its stamp. A change made outside is told from Quorvel's own
+   saves by these values, not by when it came. */
 struct Seen {
     int known;
     OwnedValues values;
     FileStamp stamp;
+    int settled;
 };
 static Seen seen;
+
+/* The NEXT values each craft held before its latest order, and how many stale copies
+   of the file have been found so far (the shell writes the record again after one). */
+static SupersededNext superseded;
+static uint32_t stale_copies;
+
+void (*settings_step_hook)(int step);
+
+/* Lets a test act at a step of a look or a save. */
+static void Step(int step)
+{
+    if (settings_step_hook)
+        settings_step_hook(step);
+}
 
 /* How many times values changed outside were taken into memory; the shell compares it
    with what its lamp and dialog last followed. */
@@ -67,6 +90,12 @@ static int PathInCurrentDirectory(const wchar_t *name, wchar_t *path, size_t cou
     path[len] = L'\\';
     wcscpy(path + len + 1, name);
     return 1;
+}
+
+/* Whether a name in the current directory, of the given length, is the record's. */
+bool IsRecordName(const wchar_t *name, size_t length)
+{
+    return length == wcslen(record_name) && _wcsnicmp(name, record_name, length) == 0;
 }
 
 /* The full name of the record in the current directory of this moment. */
@@ -217,12 +246,24 @@ static void SetMemory(const OwnedValues &values)
     }
 }
 
+/* Whether a look made now at a file last written at that time can trust its stamp
+   from then on. A file time ahead of the clock (another PC's) is never trusted. */
+static int Settled(const FILETIME &written)
+{
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    int64_t age = (int64_t)((((uint64_t)now.dwHighDateTime << 32) | now.dwLowDateTime)
+                            - (((uint64_t)written.dwHighDateTime << 32) | written.dwLowDateTime));
+    return age >= STAMP_SETTLED;
+}
+
 /* Notes what the file holds now, as read or as written. */
 static void Remember(const OwnedValues &values, const FileStamp &stamp)
 {
     seen.known = 1;
     seen.values = values;
     seen.stamp = stamp;
+    seen.settled = stamp.exists && Settled(stamp.written);
 }
 
 /* Reads every key of an existing file into the records, and remembers them as seen. */
@@ -293,7 +334,9 @@ static int CatchUpLoad(const wchar_t *path)
 static int TakeIn(const OwnedValues &base, const OwnedValues &file, const FileStamp &stamp)
 {
     OwnedValues memory = MemoryValues();
-    OwnedValues merged = MergeOwned(base, file, memory);
+    int stale = 0;
+    OwnedValues merged = MergeOwned(base, file, memory, superseded, &stale);
+    stale_copies += stale;
     Remember(file, stamp);
     if (SameOwned(merged, memory))
         return LOOK_SAME;
@@ -328,8 +371,10 @@ int LookAtRecord()
     OwnedValues base = seen.known ? seen.values : MemoryValues(), now;
     FileStamp before, after;
     int steady = StampOf(path, &before) && before.exists;
-    if (steady)
+    if (steady) {
         ReadOwned(path, &base, &now);
+        Step(STEP_LOOK_READ);
+    }
     steady = steady && StampOf(path, &after) && SameStamp(before, after);
     CloseHandle(file);
     if (!steady)
@@ -337,10 +382,36 @@ int LookAtRecord()
     return TakeIn(base, now, before);
 }
 
+/* A look for the folder watch, which may wake for nothing new: a file whose size and
+   time are those of the last look, made long enough after its last write, is not read
+   again. A save always looks in full. Returns a RecordLook. */
+int GlanceAtRecord()
+{
+    wchar_t path[SETTINGS_PATH_MAX + 1];
+    FileStamp now;
+    if (!load_pending && seen.settled && SettingsPath(path, SETTINGS_PATH_MAX + 1)
+        && StampOf(path, &now) && SameStamp(now, seen.stamp))
+        return LOOK_SAME;
+    return LookAtRecord();
+}
+
 /* How many times values changed outside have been taken in so far. */
 uint32_t ChangesTaken()
 {
     return changes_taken;
+}
+
+/* Before an order for craft k replaces its NEXT: from now on a copy of the file that
+   brings that value back is stale. */
+void OrderReceived(int k)
+{
+    NoteSuperseded(&superseded, k, crafts[k].next_time);
+}
+
+/* How many stale copies of the file looks have found so far. */
+uint32_t StaleCopiesFound()
+{
+    return stale_copies;
 }
 
 /* Removes a draft, also one that was copied from a read-only record; 1 when none is left. */
@@ -418,7 +489,7 @@ static int FlushDraft(const wchar_t *draft)
 /* Puts the finished draft in the record's place in one step: a rename over the record,
    which the file system does whole or not at all. (ReplaceFileW is no such step under
    Wine: a kill in the middle of it has left an empty record.) While another program has
-   the record open the rename is refused, and the save fails rather than wait. */
+   the record open without sharing its deletion the rename is refused. */
 static int PutInPlace(const wchar_t *path, const wchar_t *draft)
 {
     return MoveFileExW(draft, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ? 1 : 0;
@@ -445,12 +516,37 @@ static bool StillAsLooked(const wchar_t *path)
     return StampOf(path, &now) && SameStamp(now, seen.stamp);
 }
 
+enum SaveTry { TRY_SAVED, TRY_FAILED, TRY_REFUSED, TRY_CHANGED };
+
+/* One try of a save, after its look: builds the draft and puts it in place. A draft
+   or a rename that another program's hold refuses is TRY_REFUSED, a file that changed
+   meanwhile TRY_CHANGED; neither leaves a draft behind. */
+static int SaveOnce(const wchar_t *path, const wchar_t *draft)
+{
+    if (!StartDraft(path, draft)) {
+        DiscardDraft(draft);
+        return StillAsLooked(path) ? TRY_REFUSED : TRY_CHANGED;
+    }
+    if (!WriteState(draft) || !FlushDraft(draft)) {
+        DiscardDraft(draft);
+        return TRY_FAILED;
+    }
+    Step(STEP_SAVE_BUILT);
+    if (StillAsLooked(path) && PutInPlace(path, draft)) {
+        RememberWritten(path);
+        return TRY_SAVED;
+    }
+    DiscardDraft(draft);
+    return StillAsLooked(path) ? TRY_REFUSED : TRY_CHANGED;
+}
+
 /* Writes the whole state. The record is never written in place: the new one is built
    beside it and then takes its place in one step, so that a kill or a power cut at any
    moment leaves either the old record or the new one, complete. Each try first takes in
    what was changed in the file outside Quorvel, and a file that changes again while the
    new one is being built is looked at anew, so a save never writes back a value over
-   one changed since Quorvel last saw it. Returns 1 when every key was written and the
+   one changed since Quorvel last saw it. A record that another program holds a moment
+   is waited for, up to about two seconds. Returns 1 when every key was written and the
    new record is in place; what was not saved stays in memory and goes out with the
    next save. */
 int SaveSettings()
@@ -459,23 +555,19 @@ int SaveSettings()
     if (!SettingsPath(path, SETTINGS_PATH_MAX + 1)
         || !PathInCurrentDirectory(draft_name, draft, SETTINGS_PATH_MAX + 1))
         return 0;
-    for (int tries = 0; tries < SAVE_TRIES; tries++) {
-        if (tries > 0)
-            Sleep(SAVE_RETRY_MS);
-        if (LookAtRecord() == LOOK_LATER)
-            continue;
-        if (!StartDraft(path, draft) || !WriteState(draft) || !FlushDraft(draft)) {
-            DiscardDraft(draft);
-            return 0;
-        }
-        if (StillAsLooked(path) && PutInPlace(path, draft)) {
-            RememberWritten(path);
+    const DWORD started = GetTickCount();
+    for (int changed = 0;;) {
+        int result = TRY_REFUSED;
+        if (LookAtRecord() != LOOK_LATER)
+            result = SaveOnce(path, draft);
+        else if (!StillAsLooked(path))
+            result = TRY_CHANGED;
+        if (result == TRY_SAVED)
             return 1;
-        }
-        DiscardDraft(draft);
-        if (!StillAsLooked(path))
-            continue;
-        return 0;
+        if (result == TRY_FAILED || GetTickCount() - started >= LOCK_PATIENCE_MS)
+            return 0;
+        if (result == TRY_CHANGED && ++changed >= SAVE_TRIES)
+            return 0;
+        Sleep(result == TRY_REFUSED ? LOCK_RETRY_MS : SAVE_RETRY_MS);
     }
-    return 0;
 }

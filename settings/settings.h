@@ -18,6 +18,7 @@ extern ScreenPoint StatusPosition;
 enum { SETTINGS_PATH_MAX = 259 };   /* characters, without the terminator */
 
 int SettingsPath(wchar_t *path, size_t count);
+bool IsRecordName(const wchar_t *name, size_t length);
 double ParseSkill(const char *text);
 int LoadSettings();
 int SaveSettings();
@@ -36,7 +37,17 @@ struct OwnedValues {
     CraftValues craft[CRAFT_COUNT];
 };
 
-OwnedValues MergeOwned(const OwnedValues &base, const OwnedValues &file, const OwnedValues &memory);
+/* The NEXT values each craft held before its latest order was received, newest first:
+   a copy of the file that still carries one of them was made before that order. */
+enum { SUPERSEDED_KEPT = 4 };
+struct SupersededNext {
+    int count[CRAFT_COUNT];
+    int32_t next_time[CRAFT_COUNT][SUPERSEDED_KEPT];
+};
+
+void NoteSuperseded(SupersededNext *superseded, int k, int32_t next_time);
+OwnedValues MergeOwned(const OwnedValues &base, const OwnedValues &file, const OwnedValues &memory,
+                       const SupersededNext &superseded, int *stale_found);
 bool SameOwned(const OwnedValues &a, const OwnedValues &b);
 
 /* What a look at the file found: nothing new, values taken in, no file, or a file that
@@ -44,6 +55,14 @@ bool SameOwned(const OwnedValues &a, const OwnedValues &b);
 enum RecordLook { LOOK_SAME, LOOK_TAKEN, LOOK_MISSING, LOOK_LATER };
 
 int LookAtRecord();
+int GlanceAtRecord();
 uint32_t ChangesTaken();
+void OrderReceived(int k);
+uint32_t StaleCopiesFound();
+
+/* Called, when set, at the named steps of a look and of a save, so that a test can
+   change the file at exactly that moment. Null in the program. */
+enum SettingsStep { STEP_LOOK_READ, STEP_SAVE_BUILT };
+extern void (*settings_step_hook)(int step);
 
 #endif

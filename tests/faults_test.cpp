@@ -397,6 +397,49 @@ TEST_F(Faults, AFileHeldBrieflyAtStartUpIsReadAfterAWait)
     EXPECT_EQ(holder.Release(), 0u);
 }
 
+// What the step hook writes into the record, and at which step (-1: none); once only.
+std::string step_text;
+int step_at = -1;
+
+void WriteAtStep(int step)
+{
+    if (step != step_at)
+        return;
+    step_at = -1;
+    WriteAll("Quorvel.ini", step_text);
+}
+
+// A look at a file cut short while an editor writes it, one at a file written while it
+// is being read, and a save whose record changes between its look and its rename.
+TEST_F(Faults, NoHalfWrittenFileIsTakenInAndNoChangeBeforeTheRenameIsWrittenOver)
+{
+    WriteAll(ini, kStored);
+    ASSERT_EQ(LoadSettings(), 1);
+    WriteAll(ini, "[SYSTEM]\r\nVERSION=1\r\n[STATUS]\r\nX=301\r\n");
+    EXPECT_EQ(LookAtRecord(), LOOK_TAKEN);
+    EXPECT_EQ(StatusPosition.x, 301);
+    EXPECT_EQ(StatusPosition.y, 200) << "a missing key is no default";
+    EXPECT_EQ(crafts[0].skill.load(), 88.8);
+    EXPECT_EQ(crafts[0].next_time, 1800000000);
+
+    std::string changed = kStored;
+    changed.replace(changed.find("SKILL=88.8"), 10, "SKILL=101.5");
+    settings_step_hook = WriteAtStep;
+    step_text = changed;
+    step_at = STEP_LOOK_READ;
+    EXPECT_EQ(LookAtRecord(), LOOK_LATER) << "values read while the file moved";
+    EXPECT_EQ(LookAtRecord(), LOOK_TAKEN);
+    EXPECT_EQ(crafts[0].skill.load(), 101.5);
+    changed.replace(changed.find("SKILL=12.3"), 10, "SKILL=14.5");
+    step_text = changed;
+    step_at = STEP_SAVE_BUILT;
+    crafts[0].next_time = 1800099999;
+    EXPECT_EQ(SaveSettings(), 1);
+    settings_step_hook = nullptr;
+    EXPECT_EQ(Value(ini, "TAILOR", "SKILL"), "14.5") << "the change before the rename is kept";
+    EXPECT_EQ(Value(ini, "SMITH", "NEXT"), "1800099999");
+}
+
 // Whether a record has every line of kStored's layout: nothing emptied or cut off.
 bool IsComplete(const std::string &text)
 {

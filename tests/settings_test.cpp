@@ -300,14 +300,17 @@ std::vector<double> Row(const OwnedValues &values)
 
 // Each owned key in turn, changed in the file since it was last seen (outside), changed
 // in memory only (inside), in both or in neither, while every other key is changed
-// inside: a change made outside is never lost, and neither is one made inside.
+// inside: a change made outside is never lost, and neither is one made inside; but a
+// NEXT back from before the craft's latest order (held) is a stale copy: memory stays.
 TEST(MergeOwned, AKeyTakesTheFilesValueExactlyWhenTheFileChangedIt)
 {
-    const struct { const char *change; double base, file, memory, merged; } cases[] = {
-        { "neither", 1, 1, 1, 1 },
-        { "outside", 1, 2, 1, 2 },
-        { "inside", 1, 1, 3, 3 },
-        { "both", 1, 2, 3, 2 },
+    const struct { const char *change; double base, file, memory, held, merged, next; } cases[] = {
+        { "neither", 1, 1, 1, -1, 1, 1 },
+        { "outside", 1, 2, 1, -1, 2, 2 },
+        { "inside", 1, 1, 3, -1, 3, 3 },
+        { "both", 1, 2, 3, -1, 2, 2 },
+        { "outside, back to a value held before the order", 1, 2, 3, 2, 2, 3 },
+        { "outside, to a value never held", 1, 2, 3, 4, 2, 2 },
     };
     for (int key = 0; key < 8; key++) {
         for (const auto &c : cases) {
@@ -315,9 +318,15 @@ TEST(MergeOwned, AKeyTakesTheFilesValueExactlyWhenTheFileChangedIt)
             base[key] = c.base;
             file[key] = c.file;
             memory[key] = c.memory;
-            merged[key] = c.merged;
-            EXPECT_EQ(Row(MergeOwned(Owned(base), Owned(file), Owned(memory))), merged)
+            const bool next_key = key == 4 || key == 7;
+            merged[key] = next_key ? c.next : c.merged;
+            SupersededNext held = {};
+            for (int k = 0; k < CRAFT_COUNT && c.held >= 0; k++)
+                NoteSuperseded(&held, k, (int32_t)c.held);
+            int stale = 0;
+            EXPECT_EQ(Row(MergeOwned(Owned(base), Owned(file), Owned(memory), held, &stale)), merged)
                 << "key " << key << " changed " << c.change;
+            EXPECT_EQ(stale, next_key && c.next != c.merged ? 1 : 0) << "key " << key << " " << c.change;
         }
     }
 }

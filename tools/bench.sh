@@ -1,64 +1,92 @@
 #!/usr/bin/env bash
 # Measures Quorvel beside a bare Win32 tray program in the same run, under Wine:
-# start-up to tray icon, CPU while idle, CPU with the status dialog open, and memory.
+# start-up to tray icon, CPU while idle, CPU while another file in its folder is written
+# 20 times a second, CPU with the status dialog open, and memory.
 # Called by ./dev.sh bench, which provides DISPLAY, WINEPREFIX and a running wineserver.
 #   BENCH_RUNS (10) starts timed per program; BENCH_IDLE_SECONDS (60) idle window;
-#   BENCH_DIALOG_SECONDS (20) window with the status dialog open.
+#   BENCH_BUSY_SECONDS (10) busy-folder window; BENCH_DIALOG_SECONDS (20) window with the
+#   status dialog open; BENCH_PREVIOUS the Quorvel.exe of another build (an older
+#   version, say), measured in turn with the others.
 set -euo pipefail
 
 BUILD=$(cd "$1" && pwd)
 RUNS=${BENCH_RUNS:-10}
 IDLE=${BENCH_IDLE_SECONDS:-60}
+BUSY=${BENCH_BUSY_SECONDS:-10}
 DIALOG=${BENCH_DIALOG_SECONDS:-20}
 TICKS=$(getconf CLK_TCK)
 
 cmake --build "$BUILD" --target bench_baseline benchtool >/dev/null
-QUORVEL=$BUILD/Quorvel.exe
-BASELINE=$BUILD/tools/bench/bench_baseline.exe
 TOOL=$BUILD/tools/bench/benchtool.exe
 winpath() { printf 'Z:%s' "$1" | tr / '\\'; }
+
+# Each program measured: its name in the figures, its exe and its window class.
+NAMES=(Quorvel) EXES=("$BUILD/Quorvel.exe") CLASSES=(Quorvel)
+if [ -n "${BENCH_PREVIOUS:-}" ]; then
+  NAMES+=(previous) EXES+=("$(cd "$(dirname "$BENCH_PREVIOUS")" && pwd)/$(basename "$BENCH_PREVIOUS")") CLASSES+=(Quorvel)
+fi
+NAMES+=(baseline) EXES+=("$BUILD/tools/bench/bench_baseline.exe") CLASSES+=(QuorvelBaseline)
 
 # CPU time (user + system) of a Linux process, in clock ticks.
 cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
 # A /proc/PID/status field in kB.
 mem_kb() { awk -v key="$2:" '$1 == key { print $2 }' "/proc/$1/status"; }
+# CPU in ms that a process uses over the given seconds.
+cpu_over() {
+  local t0 t1
+  t0=$(cpu_ticks "$1"); sleep "$2"; t1=$(cpu_ticks "$1")
+  echo $(( (t1 - t0) * 1000 / TICKS ))
+}
+# Appends a line to a file 20 times a second for the given seconds, as a busy log would.
+write_often() {
+  local end=$((SECONDS + $2))
+  while [ $SECONDS -lt "$end" ]; do printf 'line\n' >>"$1"; sleep 0.05; done
+}
 
 echo "Start-up to tray icon, $RUNS starts each (ms: fastest, median, slowest)"
-q_start=$(wine "$TOOL" startup "$(winpath "$QUORVEL")" Quorvel "$RUNS" | tr -d '\r')
-b_start=$(wine "$TOOL" startup "$(winpath "$BASELINE")" QuorvelBaseline "$RUNS" | tr -d '\r')
-printf '  %-10s %s\n  %-10s %s\n' Quorvel "$q_start" baseline "$b_start"
+for i in "${!NAMES[@]}"; do
+  printf '  %-10s %s\n' "${NAMES[$i]}" \
+    "$(wine "$TOOL" startup "$(winpath "${EXES[$i]}")" "${CLASSES[$i]}" "$RUNS" | tr -d '\r')"
+done
 
+# The running figures, one program at a time, so that each window is the only one of
+# its class while its dialog is opened and closed.
 work=$(mktemp -d)
-mkdir -p "$work/q" "$work/b"
-# Wine's loader keeps the process id it was started with, so $! is the program itself.
-(cd "$work/q" && exec wine "$QUORVEL" >/dev/null 2>&1) &
-qpid=$!
-(cd "$work/b" && exec wine "$BASELINE" >/dev/null 2>&1) &
-bpid=$!
-sleep 3
-[ -e "/proc/$qpid/stat" ] && [ -e "/proc/$bpid/stat" ] || { echo "bench: programs did not start" >&2; exit 1; }
+declare -A idle busy dialog memory
+for i in "${!NAMES[@]}"; do
+  name=${NAMES[$i]} class=${CLASSES[$i]}
+  mkdir -p "$work/$name"
+  # Wine's loader keeps the process id it was started with, so $! is the program itself.
+  (cd "$work/$name" && exec wine "${EXES[$i]}" >/dev/null 2>&1) &
+  pid=$!
+  sleep 3
+  [ -e "/proc/$pid/stat" ] || { echo "bench: $name did not start" >&2; exit 1; }
+  idle[$name]=$(cpu_over "$pid" "$IDLE")
+  write_often "$work/$name/neighbour.log" $((BUSY + 2)) &
+  writer=$!
+  sleep 1
+  busy[$name]=$(cpu_over "$pid" "$BUSY")
+  wait "$writer"
+  if [ "$class" = Quorvel ]; then
+    wine "$TOOL" post Quorvel Quorvel 32868 1 515 >/dev/null
+    sleep 2
+  fi
+  dialog[$name]=$(cpu_over "$pid" "$DIALOG")
+  [ "$class" = Quorvel ] && { wine "$TOOL" post '#32770' Quorvel 16 0 0 >/dev/null || true; }
+  memory[$name]="$(mem_kb "$pid" VmRSS) $(mem_kb "$pid" VmHWM)"
+  wine "$TOOL" post "$class" "$class" 16 0 0 >/dev/null || true
+  wait "$pid" 2>/dev/null || true
+done
 
-q0=$(cpu_ticks "$qpid"); b0=$(cpu_ticks "$bpid")
-sleep "$IDLE"
-q1=$(cpu_ticks "$qpid"); b1=$(cpu_ticks "$bpid")
 echo "CPU while idle over ${IDLE} s (ms)"
-printf '  %-10s %d\n  %-10s %d\n' Quorvel $(( (q1 - q0) * 1000 / TICKS )) baseline $(( (b1 - b0) * 1000 / TICKS ))
-
-wine "$TOOL" post Quorvel Quorvel 32868 1 515 >/dev/null
-sleep 2
-d0=$(cpu_ticks "$qpid"); b0=$(cpu_ticks "$bpid")
-sleep "$DIALOG"
-d1=$(cpu_ticks "$qpid"); b1=$(cpu_ticks "$bpid")
+for name in "${NAMES[@]}"; do printf '  %-10s %d\n' "$name" "${idle[$name]}"; done
+echo "CPU while a file beside it is written 20 times a second, over ${BUSY} s (ms)"
+for name in "${NAMES[@]}"; do printf '  %-10s %d\n' "$name" "${busy[$name]}"; done
 echo "CPU with the status dialog open over ${DIALOG} s (ms; the baseline stays idle)"
-printf '  %-10s %d\n  %-10s %d\n' Quorvel $(( (d1 - d0) * 1000 / TICKS )) baseline $(( (b1 - b0) * 1000 / TICKS ))
-wine "$TOOL" post '#32770' Quorvel 16 0 0 >/dev/null || true
-
+for name in "${NAMES[@]}"; do printf '  %-10s %d\n' "$name" "${dialog[$name]}"; done
 echo "Memory (kB: resident now, peak resident)"
-printf '  %-10s %s %s\n  %-10s %s %s\n' Quorvel "$(mem_kb "$qpid" VmRSS)" "$(mem_kb "$qpid" VmHWM)" \
-  baseline "$(mem_kb "$bpid" VmRSS)" "$(mem_kb "$bpid" VmHWM)"
-printf '  %-10s %s bytes\n  %-10s %s bytes\n' Quorvel.exe "$(stat -c %s "$QUORVEL")" baseline "$(stat -c %s "$BASELINE")"
-
-wine "$TOOL" post Quorvel Quorvel 16 0 0 >/dev/null || true
-wine "$TOOL" post QuorvelBaseline QuorvelBaseline 16 0 0 >/dev/null || true
-sleep 1
+for name in "${NAMES[@]}"; do printf '  %-10s %s\n' "$name" "${memory[$name]}"; done
+for i in "${!NAMES[@]}"; do
+  printf '  %-10s %s bytes\n' "$(basename "${EXES[$i]}")" "$(stat -c %s "${EXES[$i]}")"
+done
 rm -rf "$work"

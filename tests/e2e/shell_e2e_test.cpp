@@ -207,6 +207,32 @@ TEST(Shell, TheFileEditedOrReplacedWhileRunningIsTakenInAtOnceAndNeverOverwritte
     EXPECT_EQ(NonBlankLines(ReadText(ini)),
               "[SYSTEM]\nVERSION=1\n[STATUS]\nX=0\nY=0\n[SMITH]\nAVAILABLE=1\nSKILL=50.0\nNEXT="
                   + received + "\n[TAILOR]\nAVAILABLE=1\nSKILL=77.0\nNEXT=" + tailor_next + "\n");
+
+    // The blacksmith comes due and is received; then the file from before that order comes
+    // back with an edit, by a sync tool's rename and by an editor saving in place. Neither
+    // takes the order back nor alerts; the record is written again with order and edit.
+    const std::string overdue = std::to_string(Now() - 60);
+    WriteText(ini, TwoCrafts(overdue, tailor_next, "77.0"));
+    EXPECT_TRUE(WaitForLamp(LAMP_RED, 2000));
+    HWND smith_notice = balloons::WaitFor(L"Blacksmith order ready", 5000);
+    EXPECT_NE(smith_notice, nullptr);
+    EXPECT_EQ(app.Command(IDM_RECEIVED_SMITH), 1);
+    EXPECT_TRUE(WaitForLamp(LAMP_GREEN, 1000));
+    const std::string ordered = IniValue(ini, "SMITH", "NEXT");
+    for (const char *skill : { "78.0", "79.0" }) {
+        SCOPED_TRACE(std::string("stale copy with the tailor's skill ") + skill);
+        const std::string copy = skill[1] == '8' ? dir.File("synced.tmp") : ini;
+        WriteText(copy, TwoCrafts(overdue, tailor_next, skill));
+        if (copy != ini) {
+            ASSERT_TRUE(MoveFileExA(copy.c_str(), ini.c_str(), MOVEFILE_REPLACE_EXISTING));
+        }
+        EXPECT_FALSE(WaitForLamp(LAMP_RED, 2500));
+        for (int i = 0; i < 40 && IniValue(ini, "SMITH", "NEXT") != ordered; i++)
+            Sleep(100);
+        EXPECT_EQ(IniValue(ini, "SMITH", "NEXT"), ordered);
+        EXPECT_EQ(IniValue(ini, "TAILOR", "SKILL"), skill);
+    }
+    EXPECT_EQ(balloons::WaitFor(L"Blacksmith order ready", 0, smith_notice), nullptr);
     app.Post(WM_COMMAND, IDM_EXIT);
     EXPECT_EQ(app.WaitExit(), 0);
 }
@@ -356,6 +382,43 @@ TEST(Shell, SavesAgainstAHeldFileShowOneBalloonPerRunAndExitOffersARetry)
     PostMessageA(box, WM_COMMAND, IDRETRY, 0);
     EXPECT_EQ(app.WaitExit(), 0);
     EXPECT_EQ(IniValue(ini, "TAILOR", "SKILL"), "50.1") << "the retry saved";
+}
+
+// Closes a held file 0.7 s later.
+DWORD WINAPI LetGoLater(LPVOID file)
+{
+    Sleep(700);
+    return CloseHandle(file);
+}
+
+// A file held at start-up and let go unchanged is read at once, with no folder change to
+// wake the watch; a reader holding it 0.7 s during a save (a virus scanner) fails no save.
+TEST(Shell, AHeldFileIsReadTheMomentItIsFreeAndABriefHoldFailsNoSave)
+{
+    TempDir dir;
+    const std::string ini = dir.File("Quorvel.ini"), overdue = std::to_string(Now() - 60);
+    WriteText(ini, "[SMITH]\r\nAVAILABLE=1\r\nNEXT=" + overdue + "\r\n");
+    HANDLE held = Hold(ini);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    Quorvel app;
+    ASSERT_TRUE(app.Start(dir.path));
+    EXPECT_FALSE(WaitForLamp(LAMP_RED, 2500)) << "nothing is known while the file is held";
+    CloseHandle(held);
+    EXPECT_TRUE(WaitForLamp(LAMP_RED, 5000));
+    held = CreateFileA(ini.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    HANDLE letting_go = CreateThread(nullptr, 0, LetGoLater, held, 0, nullptr);
+    EXPECT_EQ(app.Command(IDM_RECEIVED_SMITH), 1);
+    WaitForSingleObject(letting_go, 5000);
+    CloseHandle(letting_go);
+    EXPECT_NE(IniValue(ini, "SMITH", "NEXT"), overdue);
+    EXPECT_EQ(balloons::WaitFor(L"Could not save Quorvel.ini in " + Wide(dir.path)
+                                    + L". Your timers are kept and will be saved at the next change.",
+                                1000),
+              nullptr);
+    app.Post(WM_COMMAND, IDM_EXIT);
+    EXPECT_EQ(app.WaitExit(), 0);
 }
 
 TEST(Shell, AChoiceInTheRealTrayMenuArrivesAsItsCommand)
