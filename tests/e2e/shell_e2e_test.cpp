@@ -9,6 +9,7 @@
 #include "e2e/balloons.h"
 #include "e2e/driver.h"
 #include "res/resource.h"
+#include "scratch.h"
 
 using namespace e2e;
 
@@ -39,36 +40,6 @@ std::string Joined(const char *const *lines, size_t count)
     for (size_t i = 0; i < count; i++)
         text += std::string(lines[i]) + "\n";
     return text;
-}
-
-std::wstring Wide(const std::string &text)
-{
-    std::wstring wide(text.size() + 1, L'\0');
-    wide.resize(MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, &wide[0], (int)wide.size()) - 1);
-    return wide;
-}
-
-// Holds a file the way an editor or a backup tool may: open with no sharing at all.
-HANDLE Hold(const std::string &path)
-{
-    return CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                       FILE_ATTRIBUTE_NORMAL, nullptr);
-}
-
-BOOL CALLBACK AddStaticText(HWND control, LPARAM texts)
-{
-    WCHAR text[1024] = L"";
-    GetWindowTextW(control, text, 1024);
-    *(std::wstring *)texts += text;
-    return TRUE;
-}
-
-// Everything a message box says, its controls' texts in a row.
-std::wstring BoxTexts(HWND box)
-{
-    std::wstring texts;
-    EnumChildWindows(box, AddStaticText, (LPARAM)&texts);
-    return texts;
 }
 
 TEST(Shell, StartsHiddenWithAnyShowCommandShowsTheGreenLampAndExitsWithZero)
@@ -339,153 +310,6 @@ TEST(Shell, TheAboutBoxShowsItsThreeLinesFromAFolderOutsideTheCodePage)
     EXPECT_STREQ(lines[0], L"Quorvel - bulk order timers for RPG crafters");
     EXPECT_STREQ(lines[1], L"Version " QUORVEL_VERSION);
     EXPECT_STREQ(lines[2], L"Copyright (C) 2026 the Quorvel authors");
-    app.Post(WM_COMMAND, IDM_EXIT);
-    EXPECT_EQ(app.WaitExit(), 0);
-}
-
-TEST(Shell, SavesAgainstAHeldFileShowOneBalloonPerRunAndExitOffersARetry)
-{
-    TempDir dir;
-    const std::string ini = dir.File("Quorvel.ini");
-    WriteText(ini, "[SMITH]\r\nAVAILABLE=1\r\n[TAILOR]\r\nAVAILABLE=1\r\n");
-    Quorvel app;
-    ASSERT_TRUE(app.Start(dir.path));
-    const std::wstring failed = L"Could not save Quorvel.ini in " + Wide(dir.path)
-                              + L". Your timers are kept and will be saved at the next change.";
-
-    HANDLE held = Hold(ini);
-    ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(app.Command(IDM_RECEIVED_SMITH), 1);
-    HWND balloon = balloons::WaitFor(failed, 5000);
-    ASSERT_NE(balloon, nullptr);
-    EXPECT_EQ(app.Command(IDM_RECEIVED_TAILOR), 1);
-    EXPECT_EQ(app.Command(IDM_RECEIVED_SMITH), 1);
-    EXPECT_TRUE(balloons::StillShown(balloon, failed)) << "one balloon for a run of failed saves";
-    CloseHandle(held);
-
-    EXPECT_EQ(app.Command(IDM_RECEIVED_TAILOR), 1);
-    EXPECT_NE(IniValue(ini, "SMITH", "NEXT"), "0");
-    EXPECT_NE(IniValue(ini, "TAILOR", "NEXT"), "0");
-    held = Hold(ini);
-    EXPECT_EQ(app.Command(IDM_RECEIVED_SMITH), 1);
-    EXPECT_NE(balloons::WaitFor(failed, 5000, balloon), nullptr) << "a new run, a new balloon";
-
-    EXPECT_EQ(app.Command(IDM_UPSKILL_TAILOR), 1);
-    app.Post(WM_COMMAND, IDM_EXIT);
-    HWND box = app.WaitForDialog("Quorvel", 5000);
-    ASSERT_NE(box, nullptr);
-    EXPECT_NE(BoxTexts(box).find(L"Could not save Quorvel.ini in " + Wide(dir.path)
-                                 + L". Close any program that holds it and choose Retry, or "
-                                   L"choose Cancel to exit without saving."),
-              std::wstring::npos);
-    CloseHandle(held);
-    PostMessageA(box, WM_COMMAND, IDRETRY, 0);
-    EXPECT_EQ(app.WaitExit(), 0);
-    EXPECT_EQ(IniValue(ini, "TAILOR", "SKILL"), "50.1") << "the retry saved";
-}
-
-// Closes a held file 0.7 s later.
-DWORD WINAPI LetGoLater(LPVOID file)
-{
-    Sleep(700);
-    return CloseHandle(file);
-}
-
-// A file held at start-up and let go unchanged is read at once, with no folder change to
-// wake the watch; a reader holding it 0.7 s during a save (a virus scanner) fails no save.
-TEST(Shell, AHeldFileIsReadTheMomentItIsFreeAndABriefHoldFailsNoSave)
-{
-    TempDir dir;
-    const std::string ini = dir.File("Quorvel.ini"), overdue = std::to_string(Now() - 60);
-    WriteText(ini, "[SMITH]\r\nAVAILABLE=1\r\nNEXT=" + overdue + "\r\n");
-    HANDLE held = Hold(ini);
-    ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    Quorvel app;
-    ASSERT_TRUE(app.Start(dir.path));
-    EXPECT_FALSE(WaitForLamp(LAMP_RED, 2500)) << "nothing is known while the file is held";
-    CloseHandle(held);
-    EXPECT_TRUE(WaitForLamp(LAMP_RED, 5000));
-    held = CreateFileA(ini.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    HANDLE letting_go = CreateThread(nullptr, 0, LetGoLater, held, 0, nullptr);
-    EXPECT_EQ(app.Command(IDM_RECEIVED_SMITH), 1);
-    WaitForSingleObject(letting_go, 5000);
-    CloseHandle(letting_go);
-    EXPECT_NE(IniValue(ini, "SMITH", "NEXT"), overdue);
-    EXPECT_EQ(balloons::WaitFor(L"Could not save Quorvel.ini in " + Wide(dir.path)
-                                    + L". Your timers are kept and will be saved at the next change.",
-                                1000),
-              nullptr);
-    app.Post(WM_COMMAND, IDM_EXIT);
-    EXPECT_EQ(app.WaitExit(), 0);
-}
-
-TEST(Shell, AChoiceInTheRealTrayMenuArrivesAsItsCommand)
-{
-    TempDir dir;
-    WriteText(dir.File("Quorvel.ini"), "[SMITH]\r\nAVAILABLE=1\r\n[TAILOR]\r\nAVAILABLE=1\r\n");
-    Quorvel app;
-    ASSERT_TRUE(app.Start(dir.path));
-    app.Post(WM_TRAYNOTIFY, 1, WM_RBUTTONUP);
-    HWND menu = WaitForTrayMenu(5000);
-    ASSERT_NE(menu, nullptr);
-    // Down reaches "Status...", then skips the separator to "Received Blacksmith BOD".
-    for (WPARAM key : { VK_DOWN, VK_DOWN, VK_RETURN })
-        PostMessageA(menu, WM_KEYDOWN, key, 0);
-    for (int i = 0; i < 100 && IniValue(dir.File("Quorvel.ini"), "SMITH", "NEXT") == "<missing>"; i++)
-        Sleep(50);
-    EXPECT_NE(IniValue(dir.File("Quorvel.ini"), "SMITH", "NEXT"), "<missing>");
-    app.Post(WM_COMMAND, IDM_EXIT);
-    EXPECT_EQ(app.WaitExit(), 0);
-}
-
-// Enter, the menu key and a right click arrive with the event and icon in lParam, an anchor in wParam.
-TEST(Shell, EnterTheMenuKeyAndAccessKeysReachTheDialogAndTheMenuInBothLayouts)
-{
-    TempDir dir;
-    Quorvel app;
-    ASSERT_TRUE(app.Start(dir.path));
-    auto close_the_only_dialog = [&](HWND dialog) {
-        ASSERT_NE(dialog, nullptr);
-        PostMessageA(dialog, WM_CLOSE, 0, 0);
-        for (int i = 0; i < 100 && (IsWindow(dialog) || i < 15); i++)
-            Sleep(20);
-        EXPECT_EQ(app.FindDialog("Quorvel"), nullptr) << "one dialog";
-    };
-    const WPARAM anchor = MAKEWPARAM(400, 300);
-    for (int enter = 0; enter < 2; enter++)
-        app.Post(WM_TRAYNOTIFY, anchor, MAKELPARAM(NIN_KEYSELECT, 1));
-    close_the_only_dialog(app.WaitForDialog("Quorvel", 3000));
-    // A right click sends the release, then the menu key's request: one menu, at the anchor.
-    app.Post(WM_TRAYNOTIFY, anchor, MAKELPARAM(WM_RBUTTONUP, 1));
-    app.Post(WM_TRAYNOTIFY, anchor, MAKELPARAM(WM_CONTEXTMENU, 1));
-    HWND menu = WaitForTrayMenu(3000);
-    RECT place = {};
-    GetWindowRect(menu, &place);
-    EXPECT_TRUE(place.right == 400 && place.bottom == 300) << "at the anchor, not at the pointer";
-    PostMessageA(menu, WM_CHAR, 's', 0);  // "&Status..."
-    close_the_only_dialog(app.WaitForDialog("Quorvel", 3000));
-    app.Post(WM_TRAYNOTIFY, 1, WM_LBUTTONDBLCLK);
-    close_the_only_dialog(app.WaitForDialog("Quorvel", 3000));
-    app.Post(WM_COMMAND, IDM_EXIT);
-    EXPECT_EQ(app.WaitExit(), 0);
-}
-
-TEST(Shell, MouseEventsOtherThanDoubleClickAndRightClickDoNothing)
-{
-    TempDir dir;
-    Quorvel app;
-    ASSERT_TRUE(app.Start(dir.path));
-    for (LPARAM mouse : { WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP, WM_RBUTTONDOWN })
-        app.Send(WM_TRAYNOTIFY, 1, mouse);
-    // In the newer layout, a single click, and a right-button release that waits for its menu request.
-    for (WORD event : { NIN_SELECT, WM_MOUSEMOVE, WM_RBUTTONUP })
-        app.Send(WM_TRAYNOTIFY, MAKEWPARAM(10, 10), MAKELPARAM(event, 1));
-    EXPECT_EQ(WaitForTrayMenu(0), nullptr);
-    EXPECT_FALSE(app.HasVisibleMainWindow());
-    EXPECT_EQ(app.FindDialog(nullptr), nullptr);
-    EXPECT_EQ(app.Command(40099), 1);
     app.Post(WM_COMMAND, IDM_EXIT);
     EXPECT_EQ(app.WaitExit(), 0);
 }
