@@ -1,9 +1,9 @@
 /* Craft timers: waiting times by skill, scheduling, skill steps, due and alert rules. */
-#include "craft.h"
+#include "model/craft.h"
 
 #include <cmath>
 
-#include "../res/resource.h"
+#include "res/resource.h"
 
 CraftTimer crafts[CRAFT_COUNT];
 
