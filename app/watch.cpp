@@ -1,9 +1,9 @@
 /* Changes made to the settings file outside Quorvel, by an editor or by a sync tool
    that keeps the folder on several PCs, are taken in at once. A small thread waits on
-   the folder's change notification and posts one message to the main window each time
-   it wakes for a change of the record; all reading is done on the user-interface thread, from the main loop or
-   from a dialog's loop, so a change is seen while a dialog is open too. Idle, the
-   thread sleeps in the wait and costs nothing. */
+   the folder's changes and posts one message to the main window each time it wakes for
+   a change of the record; all reading is done on the user-interface thread, from the
+   main loop or from a dialog's loop, so a change is seen while a dialog is open too.
+   Idle, the thread sleeps in the wait and costs nothing. */
 #include <ctime>
 #include <cwchar>
 
@@ -15,9 +15,9 @@
    burst of writes (an editor's save, a rename, Quorvel's own save) is looked at once it
    has passed, and so that it wakes at most four times a second however busy the
    folder; the system keeps what changed meanwhile, and changes to other files in the
-   folder (a log written many times a second) are not looked at. A file that cannot be read whole
-   (held at start-up, say) is looked at again every LOOK_DELAY_MS for a few seconds,
-   then every few seconds until it can be. A watch lost with its folder (a network or
+   folder (a log written many times a second) are not looked at. A file that cannot be
+   read whole (held at start-up, say) is looked at again every LOOK_DELAY_MS for a few
+   seconds, then every few seconds until it can be. A watch lost with its folder (a network or
    removable drive gone) is started again every half minute. A stale copy of the file
    is written over a moment after it was found. */
 enum {
