@@ -153,13 +153,7 @@ protected:
         ini = dir + "\\Quorvel.ini";
         CreateDirectoryA(dir.c_str(), nullptr);
         ASSERT_TRUE(SetCurrentDirectoryA(dir.c_str()));
-        for (CraftTimer &craft : crafts) {
-            craft.available = 0;
-            craft.skill.store(0.0);
-            craft.next_time = 0;
-            craft.alerted = 1;
-        }
-        StatusPosition = {};
+        ResetRecords();
     }
 
     void TearDown() override

@@ -12,6 +12,7 @@
 #include "model/craft.h"
 #include "settings/settings.h"
 #include "scratch.h"
+#include "test_support.h"
 
 namespace {
 
@@ -43,17 +44,6 @@ protected:
     }
 
     void TearDown() override { scratch.Leave(); }
-
-    static void ResetRecords()
-    {
-        for (CraftTimer &craft : crafts) {
-            craft.available = 0;
-            craft.skill.store(0.0);
-            craft.next_time = 0;
-            craft.alerted = 1;
-        }
-        StatusPosition = {};
-    }
 
     double LoadSkillFrom(const char *text)
     {

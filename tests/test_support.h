@@ -1,5 +1,6 @@
 // Small pieces the tests share: a seeded generator, a time-zone scope, Wine's name of a
-// Linux path and the texts of the program's version block.
+// Linux path, the records as a settings test starts from, and the texts of the program's
+// version block.
 #ifndef QUORVEL_TEST_SUPPORT_H
 #define QUORVEL_TEST_SUPPORT_H
 
@@ -7,6 +8,9 @@
 #include <cstdlib>
 #include <ctime>
 #include <string>
+
+#include "model/craft.h"
+#include "settings/settings.h"
 
 // A small deterministic generator, so that a seed always makes the same run.
 struct Rng {
@@ -55,6 +59,19 @@ inline std::string WinePath(const std::string &unix_path)
         if (c == '/')
             c = '\\';
     return path;
+}
+
+// The records before a load: nothing tracked or scheduled, every skill 0.0 and every
+// alert set, so that whatever a load leaves there is its own doing.
+inline void ResetRecords()
+{
+    for (CraftTimer &craft : crafts) {
+        craft.available = 0;
+        craft.skill.store(0.0);
+        craft.next_time = 0;
+        craft.alerted = 1;
+    }
+    StatusPosition = {};
 }
 
 // The version block's description and copyright, the about box's first and last lines.
