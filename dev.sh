@@ -62,6 +62,9 @@ WINE64_PACKAGES=(wine64 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64)
 DIST_PACKAGES=(zip)
 # tools/screenshots.sh: import and convert, xdotool.
 SCREENSHOT_PACKAGES=(imagemagick xdotool)
+# The two-PC test: two Syncthing instances on loopback. Where the package cannot be
+# installed, that test is skipped with a message and the rest of the suite runs.
+SYNC_PACKAGES=(syncthing)
 
 APT_UPDATED=""
 
@@ -360,6 +363,8 @@ cmd_run() {
 cmd_test() {
   choose_test_arch
   build_for_tests
+  (ensure_packages "the two-PC test" "${SYNC_PACKAGES[@]}") \
+    || say "syncthing could not be installed: the two-PC test will be skipped"
   set_test_lengths
   trap stop_all EXIT
   start_display force

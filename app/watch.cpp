@@ -1,7 +1,8 @@
 /* Changes made to the settings file outside Quorvel, by an editor or by a sync tool
-   that keeps the folder on several PCs, are taken in at once. A small thread waits on
-   the folder's changes and posts one message to the main window each time it wakes for
-   a change of the record; all reading is done on the user-interface thread, from the
+   that keeps the folder on several PCs, are taken in at once, and so are the conflict
+   copies such a tool leaves beside the record. A small thread waits on the folder's
+   changes and posts one message to the main window each time it wakes for a change of
+   the record or of a copy; all reading is done on the user-interface thread, from the
    main loop or from a dialog's loop, so a change is seen while a dialog is open too.
    Idle, the thread sleeps in the wait and costs nothing. */
 #include <ctime>
@@ -38,6 +39,10 @@ static HWND watch_window;
 /* Looks made in a row that found the file unreadable; -1 while no look is due. */
 static int look_tries = -1;
 
+/* Set while a look is being made, and when another was asked for meanwhile. */
+static int looking;
+static int look_asked;
+
 /* The counts of changes taken in and of stale copies found that the shell last followed. */
 static uint32_t followed;
 static uint32_t stale_followed;
@@ -59,15 +64,16 @@ static int ReadChanges()
                                  WATCH_FILTER, nullptr, &watch_read, nullptr) ? 1 : 0;
 }
 
-/* Whether the changes read concern the record. A read of no changes means more came
-   than the buffer holds, and so may hide one. */
+/* Whether the changes read concern the record or a sync engine's conflict copy of it.
+   A read of no changes means more came than the buffer holds, and so may hide one. */
 static bool RecordAmong(DWORD size)
 {
     if (size == 0)
         return true;
     for (const BYTE *at = (const BYTE *)watch_changes;;) {
         const FILE_NOTIFY_INFORMATION *change = (const FILE_NOTIFY_INFORMATION *)at;
-        if (IsRecordName(change->FileName, change->FileNameLength / sizeof(wchar_t)))
+        const size_t length = change->FileNameLength / sizeof(wchar_t);
+        if (IsRecordName(change->FileName, length) || IsConflictCopyName(change->FileName, length))
             return true;
         if (!change->NextEntryOffset)
             return false;
@@ -156,12 +162,46 @@ static void CALLBACK RewriteRecord(HWND window, UINT, UINT_PTR, DWORD)
 
 static void CALLBACK LookAgain(HWND window, UINT, UINT_PTR, DWORD);
 
-/* Looks at the file. One that cannot be read whole right now is looked at again by
-   timer 2, a moment later and after a few tries every few seconds; what was taken in
-   is followed at once, and a stale copy found is written over soon. */
+/* Looks at the file and at the sync engine's conflict copies beside it, in one go, so
+   that the lamp follows both together. What a copy adds is saved at once, and a copy the
+   record on disk holds goes to the Recycle Bin. A stale copy of the record is written
+   over soon, unless that save has written it already. Returns 1 when the file, or a copy,
+   could not be read or moved whole right now. */
+static int LookAtRecordAndCopies()
+{
+    if (GlanceAtRecord() == LOOK_LATER)
+        return 1;
+    int copies = MergeCopies(), saved = 0;
+    if (copies & COPIES_SAVE)
+        saved = SaveAndReport();
+    copies |= RecycleCopies() ? COPIES_LATER : 0;
+    FollowRecord();
+    if (StaleCopiesFound() != stale_followed) {
+        stale_followed = StaleCopiesFound();
+        if (!saved)
+            SetTimer(watch_window, REWRITE_TIMER, REWRITE_DELAY_MS, RewriteRecord);
+    }
+    return (copies & COPIES_LATER) != 0;
+}
+
+/* Looks. What cannot be read whole right now is looked at again by timer 2, a moment
+   later and after a few tries every few seconds. The shell may dispatch messages while
+   it moves a copy to the bin: a look asked for meanwhile is made after this one, never
+   inside it. */
 static void Look(HWND window)
 {
-    if (GlanceAtRecord() == LOOK_LATER) {
+    if (looking) {
+        look_asked = 1;
+        return;
+    }
+    looking = 1;
+    int later;
+    do {
+        look_asked = 0;
+        later = LookAtRecordAndCopies();
+    } while (look_asked);
+    looking = 0;
+    if (later) {
         if (look_tries < 0 && SetTimer(window, LOOK_TIMER, LOOK_DELAY_MS, LookAgain))
             look_tries = 0;
         else if (look_tries >= 0 && ++look_tries == LOOK_TRIES)
@@ -171,11 +211,6 @@ static void Look(HWND window)
     if (look_tries >= 0)
         KillTimer(window, LOOK_TIMER);
     look_tries = -1;
-    FollowRecord();
-    if (StaleCopiesFound() != stale_followed) {
-        stale_followed = StaleCopiesFound();
-        SetTimer(window, REWRITE_TIMER, REWRITE_DELAY_MS, RewriteRecord);
-    }
 }
 
 /* Timer 2: the next look at a file that could not be read whole. */

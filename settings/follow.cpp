@@ -140,12 +140,33 @@ static int TakeIn(const OwnedValues &base, const OwnedValues &file, const FileSt
     return LOOK_TAKEN;
 }
 
+/* Reads the owned values of a file, held open meanwhile and sharing everything, so that
+   no other program can lock it half-way through the reads; a key the file does not set
+   reads as the one in unset. A file that cannot be opened, or whose size or time moved
+   during the reads (written at that very moment), is FILE_UNREADABLE: never taken as an
+   empty one. *stamp is the file as read. */
+FileState ReadSteadily(const wchar_t *path, const OwnedValues &unset, OwnedValues *values,
+                       FileStamp *stamp)
+{
+    HANDLE file = CreateFileW(path, GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return GetLastError() == ERROR_FILE_NOT_FOUND ? FILE_MISSING : FILE_UNREADABLE;
+    FileStamp after;
+    int steady = StampOf(path, stamp) && stamp->exists;
+    if (steady) {
+        ReadOwned(path, &unset, values);
+        Step(STEP_LOOK_READ);
+    }
+    steady = steady && StampOf(path, &after) && SameStamp(*stamp, after);
+    CloseHandle(file);
+    return steady ? FILE_READABLE : FILE_UNREADABLE;
+}
+
 /* Looks at the file as it is now and takes in what was changed there since Quorvel
-   last read or wrote it; Quorvel's own saves find nothing new. The file is held open,
-   sharing everything, while it is read, so that no other program can lock it half-way
-   through the reads, and a file whose size or time moved during them (written at that
-   very moment) is left for a later look. A file that cannot be opened is never taken
-   as an empty one. Returns a RecordLook. */
+   last read or wrote it; Quorvel's own saves find nothing new. A file that cannot be
+   read whole right now is left for a later look. Returns a RecordLook. */
 int LookAtRecord()
 {
     wchar_t path[SETTINGS_PATH_MAX + 1];
@@ -153,28 +174,18 @@ int LookAtRecord()
         return LOOK_MISSING;
     if (load_pending)
         return CatchUpLoad(path);
-    HANDLE file = CreateFileW(path, GENERIC_READ,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        if (GetLastError() != ERROR_FILE_NOT_FOUND)
-            return LOOK_LATER;
-        seen.stamp = FileStamp{};
-        return LOOK_MISSING;
-    }
     /* A file that appeared where there was none: every key it sets is news. */
     OwnedValues base = seen.known ? seen.values : MemoryValues(), now;
-    FileStamp before, after;
-    int steady = StampOf(path, &before) && before.exists;
-    if (steady) {
-        ReadOwned(path, &base, &now);
-        Step(STEP_LOOK_READ);
-    }
-    steady = steady && StampOf(path, &after) && SameStamp(before, after);
-    CloseHandle(file);
-    if (!steady)
+    FileStamp stamp;
+    switch (ReadSteadily(path, base, &now, &stamp)) {
+    case FILE_MISSING:
+        seen.stamp = FileStamp{};
+        return LOOK_MISSING;
+    case FILE_UNREADABLE:
         return LOOK_LATER;
-    return TakeIn(base, now, before);
+    default:
+        return TakeIn(base, now, stamp);
+    }
 }
 
 /* A look for the folder watch, which may wake for nothing new: a file whose size and
@@ -194,6 +205,22 @@ int GlanceAtRecord()
 uint32_t ChangesTaken()
 {
     return changes_taken;
+}
+
+/* Counts values taken into memory from outside the record (a conflict copy beside it). */
+void CountTaken()
+{
+    changes_taken++;
+}
+
+/* What the record on disk holds, as Quorvel last read or wrote it; 0 when the last look
+   found no record there. */
+int RecordOnDisk(OwnedValues *values)
+{
+    if (!seen.known || !seen.stamp.exists)
+        return 0;
+    *values = seen.values;
+    return 1;
 }
 
 /* Before an order for craft k replaces its NEXT: from now on a copy of the file that

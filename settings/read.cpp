@@ -95,7 +95,7 @@ static void LoadDefaults()
 }
 
 /* Whether the file gives a key a value: a missing key and an empty one both do not. */
-static bool KeySet(const wchar_t *section, const wchar_t *key, const wchar_t *path)
+bool KeySet(const wchar_t *section, const wchar_t *key, const wchar_t *path)
 {
     wchar_t text[2];
     return GetPrivateProfileStringW(section, key, L"", text, 2, path) != 0;

@@ -22,6 +22,7 @@ extern const wchar_t *const craft_sections[CRAFT_COUNT];
 /* Reading (settings/read.cpp). */
 int PathInCurrentDirectory(const wchar_t *name, wchar_t *path, size_t count);
 FileState ProbeFile(const wchar_t *path);
+bool KeySet(const wchar_t *section, const wchar_t *key, const wchar_t *path);
 void ReadOwned(const wchar_t *path, const OwnedValues *unset, OwnedValues *values);
 void ReadFile(const wchar_t *path);
 OwnedValues MemoryValues();
@@ -36,5 +37,13 @@ void Remember(const OwnedValues &values, const FileStamp &stamp);
 void RememberWritten(const wchar_t *path);
 bool StillAsLooked(const wchar_t *path);
 void Step(int step);
+FileState ReadSteadily(const wchar_t *path, const OwnedValues &unset, OwnedValues *values,
+                       FileStamp *stamp);
+void CountTaken();
+int RecordOnDisk(OwnedValues *values);
+
+/* Saving (settings/save.cpp). */
+int DraftPath(wchar_t *path, size_t count);
+int DiscardDraft(const wchar_t *draft);
 
 #endif

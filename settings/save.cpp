@@ -14,8 +14,14 @@ static const wchar_t draft_name[] = L"Quorvel.new";
    for it up to LOCK_PATIENCE_MS, the longest a save may hold the user's clicks. */
 enum { SAVE_TRIES = 4, SAVE_RETRY_MS = 50, LOCK_PATIENCE_MS = 2000, LOCK_RETRY_MS = 100 };
 
+/* The full name of the draft in the current directory of this moment. */
+int DraftPath(wchar_t *path, size_t count)
+{
+    return PathInCurrentDirectory(draft_name, path, count);
+}
+
 /* Removes a draft, also one that was copied from a read-only record; 1 when none is left. */
-static int DiscardDraft(const wchar_t *draft)
+int DiscardDraft(const wchar_t *draft)
 {
     SetFileAttributesW(draft, FILE_ATTRIBUTE_NORMAL);
     return DeleteFileW(draft) || GetLastError() == ERROR_FILE_NOT_FOUND;
@@ -132,7 +138,7 @@ int SaveSettings()
 {
     wchar_t path[SETTINGS_PATH_MAX + 1], draft[SETTINGS_PATH_MAX + 1];
     if (!SettingsPath(path, SETTINGS_PATH_MAX + 1)
-        || !PathInCurrentDirectory(draft_name, draft, SETTINGS_PATH_MAX + 1))
+        || !DraftPath(draft, SETTINGS_PATH_MAX + 1))
         return 0;
     const DWORD started = GetTickCount();
     for (int changed = 0;;) {

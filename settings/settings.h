@@ -60,6 +60,15 @@ uint32_t ChangesTaken();
 void OrderReceived(int k);
 uint32_t StaleCopiesFound();
 
+/* A sync engine's conflict copies of the record beside it (settings/conflict.cpp,
+   settings/copies.cpp). What merging them found: the record on disk lacks what a copy
+   adds and wants saving; a copy could not be read whole now and wants another look. */
+bool IsConflictCopyName(const wchar_t *name, size_t length);
+OwnedValues JoinCopy(const OwnedValues &record, const OwnedValues &copy);
+enum { COPIES_SAVE = 1, COPIES_LATER = 2 };
+int MergeCopies();
+int RecycleCopies();
+
 /* Called, when set, at the named steps of a look and of a save, so that a test can
    change the file at exactly that moment. Null in the program. */
 enum SettingsStep { STEP_LOOK_READ, STEP_SAVE_BUILT };

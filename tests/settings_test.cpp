@@ -291,16 +291,19 @@ std::vector<double> Row(const OwnedValues &values)
 // Each owned key in turn, changed in the file since it was last seen (outside), changed
 // in memory only (inside), in both or in neither, while every other key is changed
 // inside: a change made outside is never lost, and neither is one made inside; but a
-// NEXT back from before the craft's latest order (held) is a stale copy: memory stays.
+// NEXT back from before one of the craft's last four orders (held, oldest first) is a
+// stale copy: memory stays.
 TEST(MergeOwned, AKeyTakesTheFilesValueExactlyWhenTheFileChangedIt)
 {
-    const struct { const char *change; double base, file, memory, held, merged, next; } cases[] = {
-        { "neither", 1, 1, 1, -1, 1, 1 },
-        { "outside", 1, 2, 1, -1, 2, 2 },
-        { "inside", 1, 1, 3, -1, 3, 3 },
-        { "both", 1, 2, 3, -1, 2, 2 },
-        { "outside, back to a value held before the order", 1, 2, 3, 2, 2, 3 },
-        { "outside, to a value never held", 1, 2, 3, 4, 2, 2 },
+    const struct { const char *change; double base, file, memory; std::vector<double> held; double merged, next; } cases[] = {
+        { "neither", 1, 1, 1, {}, 1, 1 },
+        { "outside", 1, 2, 1, {}, 2, 2 },
+        { "inside", 1, 1, 3, {}, 3, 3 },
+        { "both", 1, 2, 3, {}, 2, 2 },
+        { "outside, back to a value held before the order", 1, 2, 3, { 2 }, 2, 3 },
+        { "outside, back to a value held four orders ago", 1, 2, 3, { 2, 5, 6, 7 }, 2, 3 },
+        { "outside, back to a value held five orders ago", 1, 2, 3, { 2, 5, 6, 7, 8 }, 2, 2 },
+        { "outside, to a value never held", 1, 2, 3, { 4 }, 2, 2 },
     };
     for (int key = 0; key < 8; key++) {
         for (const auto &c : cases) {
@@ -311,13 +314,94 @@ TEST(MergeOwned, AKeyTakesTheFilesValueExactlyWhenTheFileChangedIt)
             const bool next_key = key == 4 || key == 7;
             merged[key] = next_key ? c.next : c.merged;
             SupersededNext held = {};
-            for (int k = 0; k < CRAFT_COUNT && c.held >= 0; k++)
-                NoteSuperseded(&held, k, (int32_t)c.held);
+            for (int k = 0; k < CRAFT_COUNT; k++)
+                for (double value : c.held)
+                    NoteSuperseded(&held, k, (int32_t)value);
             int stale = 0;
             EXPECT_EQ(Row(MergeOwned(Owned(base), Owned(file), Owned(memory), held, &stale)), merged)
                 << "key " << key << " changed " << c.change;
             EXPECT_EQ(stale, next_key && c.next != c.merged ? 1 : 0) << "key " << key << " " << c.change;
         }
+    }
+}
+
+// A conflict copy joins the record craft by craft, whichever side is which and however
+// often: the later order (0 is none), the higher skill, tracked when either tracks it;
+// the dialog stays where the record has it. Rows are AVAILABLE, SKILL and NEXT.
+TEST(ConflictCopies, AJoinTakesTheLaterOrderTheHigherSkillAndEitherTracking)
+{
+    const struct { std::vector<double> record, copy, joined; } cases[] = {
+        { { 1, 50.0, 1800000000 }, { 1, 50.0, 1800000000 }, { 1, 50.0, 1800000000 } },
+        { { 1, 50.0, 1800000000 }, { 1, 50.1, 1800003600 }, { 1, 50.1, 1800003600 } },
+        { { 1, 70.0, 0 }, { 1, 69.9, 1800003600 }, { 1, 70.0, 1800003600 } },
+        { { 0, 50.0, 1800000000 }, { 1, 50.0, 0 }, { 1, 50.0, 1800000000 } },
+        { { 0, 0.0, 0 }, { 0, 0.0, 0 }, { 0, 0.0, 0 } },
+        { { 5, 50.0, 0 }, { 1, 50.0, 0 }, { 5, 50.0, 0 } },
+    };
+    for (const auto &c : cases) {
+        for (bool swapped : { false, true }) {
+            const std::vector<double> &a = swapped ? c.copy : c.record, &b = swapped ? c.record : c.copy;
+            const OwnedValues record = Owned({ 10, 20, a[0], a[1], a[2], a[0], a[1], a[2] }),
+                              copy = Owned({ 30, 40, b[0], b[1], b[2], b[0], b[1], b[2] });
+            const OwnedValues joined = JoinCopy(record, copy);
+            const auto &j = c.joined;
+            EXPECT_EQ(Row(joined), std::vector<double>({ 10, 20, j[0], j[1], j[2], j[0], j[1], j[2] }))
+                << a[0] << " " << a[1] << " " << a[2] << " joined with " << b[0] << " " << b[1] << " " << b[2];
+            EXPECT_TRUE(SameOwned(JoinCopy(joined, copy), joined)) << "joined twice";
+        }
+    }
+}
+
+// The engines' names for a conflict copy, in any case, and the names that are not one.
+TEST(ConflictCopies, OnlyTheSyncEnginesNamesForACopyOfTheRecordAreCopies)
+{
+    const struct { const wchar_t *name; bool copy; } cases[] = {
+        { L"Quorvel.sync-conflict-20261208-115602-Q4KK2FG.ini", true },
+        { L"QUORVEL.SYNC-CONFLICT-20261208-115602-Q4KK2FG.INI", true },
+        { L"Quorvel (Anna's conflicted copy 2026-12-08).ini", true },
+        { L"quorvel (ANNA'S CONFLICTED COPY 2026-12-08 (1)).Ini", true },
+        { L"Quorvel (conflicted copy 2026-12-08 115630).ini", true },
+        { L"Quorvel-DESKTOP-1AB2C3D.ini", true },
+        { L"quorvel-desktop-1ab2c3d-2.INI", true },
+        { L"Quorvel-PC.ini", true },
+        { L"Quorvel-ABCDEFGHIJKLMNO-12.ini", true },
+        { L"Quorvel.ini", false },
+        { L"Quorvel.new", false },
+        { L"Quorvel - Copy.ini", false },
+        { L"Quorvel.ini.bak", false },
+        { L"QuorvelX.ini", false },
+        { L"Quorvel-.ini", false },
+        { L"Quorvel-ABCDEFGHIJKLMNOP.ini", false },
+        { L"Quorvel-DESKTOP_1.ini", false },
+        { L"Quorvel (copy).ini", false },
+        { L"Quorvel.sync-conflict-.ini", false },
+        { L"Other.sync-conflict-20261208-115602-Q4KK2FG.ini", false },
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(IsConflictCopyName(c.name, wcslen(c.name)), c.copy) << c.name;
+}
+
+// A file's time is kept to some resolution, so a look made soon after a write cannot
+// trust a later file of the same size and time: the folder watch's glance reads it again.
+// One made long after the write can, and the glance does not read.
+TEST_F(SettingsFile, AGlanceRereadsASameStampedFileUnlessItsLastLookCameLongAfterTheWrite)
+{
+    for (int age : { 0, 10 }) {
+        FILETIME written;
+        GetSystemTimeAsFileTime(&written);
+        ULARGE_INTEGER t = { { written.dwLowDateTime, written.dwHighDateTime } };
+        t.QuadPart -= age * 10000000ULL;
+        written = { t.LowPart, t.HighPart };
+        for (const char *skill : { "60.0", "61.0" }) {
+            WriteAll(ini, std::string("[SMITH]\r\nSKILL=") + skill + "\r\n");
+            HANDLE file = CreateFileA(ini.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+            SetFileTime(file, nullptr, nullptr, &written);
+            CloseHandle(file);
+            if (skill[1] == '0')
+                LoadSettings();
+        }
+        GlanceAtRecord();
+        EXPECT_EQ(crafts[0].skill.load(), age == 0 ? 61.0 : 60.0) << "written " << age << " s before the look";
     }
 }
 
