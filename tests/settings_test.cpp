@@ -327,24 +327,22 @@ TEST(MergeOwned, AKeyTakesTheFilesValueExactlyWhenTheFileChangedIt)
 
 // A conflict copy joins the record craft by craft, whichever side is which and however
 // often: the later order (0 is none), the higher skill, tracked when either tracks it;
-// the dialog stays where the record has it. Rows are AVAILABLE, SKILL and NEXT.
+// the dialog stays where the record has it. Each row: AVAILABLE, SKILL, NEXT of the
+// record, of the copy, and joined.
 TEST(ConflictCopies, AJoinTakesTheLaterOrderTheHigherSkillAndEitherTracking)
 {
-    const struct { std::vector<double> record, copy, joined; } cases[] = {
-        { { 1, 50.0, 1800000000 }, { 1, 50.0, 1800000000 }, { 1, 50.0, 1800000000 } },
-        { { 1, 50.0, 1800000000 }, { 1, 50.1, 1800003600 }, { 1, 50.1, 1800003600 } },
-        { { 1, 70.0, 0 }, { 1, 69.9, 1800003600 }, { 1, 70.0, 1800003600 } },
-        { { 0, 50.0, 1800000000 }, { 1, 50.0, 0 }, { 1, 50.0, 1800000000 } },
-        { { 0, 0.0, 0 }, { 0, 0.0, 0 }, { 0, 0.0, 0 } },
-        { { 5, 50.0, 0 }, { 1, 50.0, 0 }, { 5, 50.0, 0 } },
+    const double cases[][9] = {
+        { 1, 50.0, 1800000000, 1, 50.1, 1800003600, 1, 50.1, 1800003600 },
+        { 1, 70.0, 0, 1, 69.9, 1800003600, 1, 70.0, 1800003600 },
+        { 0, 50.0, 1800000000, 1, 50.0, 0, 1, 50.0, 1800000000 },
+        { 0, 0.0, 0, 0, 0.0, 0, 0, 0.0, 0 },
+        { 5, 50.0, 0, 1, 50.0, 0, 5, 50.0, 0 },
     };
     for (const auto &c : cases) {
-        for (bool swapped : { false, true }) {
-            const std::vector<double> &a = swapped ? c.copy : c.record, &b = swapped ? c.record : c.copy;
-            const OwnedValues record = Owned({ 10, 20, a[0], a[1], a[2], a[0], a[1], a[2] }),
-                              copy = Owned({ 30, 40, b[0], b[1], b[2], b[0], b[1], b[2] });
-            const OwnedValues joined = JoinCopy(record, copy);
-            const auto &j = c.joined;
+        for (int swap = 0; swap < 2; swap++) {
+            const double *a = c + 3 * swap, *b = c + 3 - 3 * swap, *j = c + 6;
+            const OwnedValues copy = Owned({ 30, 40, b[0], b[1], b[2], b[0], b[1], b[2] }),
+                              joined = JoinCopy(Owned({ 10, 20, a[0], a[1], a[2], a[0], a[1], a[2] }), copy);
             EXPECT_EQ(Row(joined), std::vector<double>({ 10, 20, j[0], j[1], j[2], j[0], j[1], j[2] }))
                 << a[0] << " " << a[1] << " " << a[2] << " joined with " << b[0] << " " << b[1] << " " << b[2];
             EXPECT_TRUE(SameOwned(JoinCopy(joined, copy), joined)) << "joined twice";
@@ -352,33 +350,18 @@ TEST(ConflictCopies, AJoinTakesTheLaterOrderTheHigherSkillAndEitherTracking)
     }
 }
 
-// The engines' names for a conflict copy, in any case, and the names that are not one.
+// The engines' names for a conflict copy of the record, in any case, and names that are not.
 TEST(ConflictCopies, OnlyTheSyncEnginesNamesForACopyOfTheRecordAreCopies)
 {
-    const struct { const wchar_t *name; bool copy; } cases[] = {
-        { L"Quorvel.sync-conflict-20261208-115602-Q4KK2FG.ini", true },
-        { L"QUORVEL.SYNC-CONFLICT-20261208-115602-Q4KK2FG.INI", true },
-        { L"Quorvel (Anna's conflicted copy 2026-12-08).ini", true },
-        { L"quorvel (ANNA'S CONFLICTED COPY 2026-12-08 (1)).Ini", true },
-        { L"Quorvel (conflicted copy 2026-12-08 115630).ini", true },
-        { L"Quorvel-DESKTOP-1AB2C3D.ini", true },
-        { L"quorvel-desktop-1ab2c3d-2.INI", true },
-        { L"Quorvel-PC.ini", true },
-        { L"Quorvel-ABCDEFGHIJKLMNO-12.ini", true },
-        { L"Quorvel.ini", false },
-        { L"Quorvel.new", false },
-        { L"Quorvel - Copy.ini", false },
-        { L"Quorvel.ini.bak", false },
-        { L"QuorvelX.ini", false },
-        { L"Quorvel-.ini", false },
-        { L"Quorvel-ABCDEFGHIJKLMNOP.ini", false },
-        { L"Quorvel-DESKTOP_1.ini", false },
-        { L"Quorvel (copy).ini", false },
-        { L"Quorvel.sync-conflict-.ini", false },
-        { L"Other.sync-conflict-20261208-115602-Q4KK2FG.ini", false },
-    };
-    for (const auto &c : cases)
-        EXPECT_EQ(IsConflictCopyName(c.name, wcslen(c.name)), c.copy) << c.name;
+    for (const wchar_t *name : { L"Quorvel.sync-conflict-20261208-115602-Q4KK2FG.ini",
+             L"QUORVEL.SYNC-CONFLICT-20261208-115602-Q4KK2FG.INI", L"Quorvel (Anna's conflicted copy 2026-12-08).ini",
+             L"quorvel (ANNA'S CONFLICTED COPY 2026-12-08 (1)).Ini", L"Quorvel (conflicted copy 2026-12-08 115630).ini",
+             L"Quorvel-DESKTOP-1AB2C3D.ini", L"quorvel-desktop-1ab2c3d-2.INI", L"Quorvel-ABCDEFGHIJKLMNO-12.ini" })
+        EXPECT_TRUE(IsConflictCopyName(name, wcslen(name))) << name;
+    for (const wchar_t *name : { L"Quorvel.ini", L"Quorvel.new", L"Quorvel - Copy.ini", L"Quorvel.ini.bak",
+             L"QuorvelX.ini", L"Quorvel-.ini", L"Quorvel-ABCDEFGHIJKLMNOP.ini", L"Quorvel-DESKTOP_1.ini",
+             L"Quorvel (copy).ini", L"Quorvel.sync-conflict-.ini", L"Other.sync-conflict-20261208-115602-Q4KK2FG.ini" })
+        EXPECT_FALSE(IsConflictCopyName(name, wcslen(name))) << name;
 }
 
 // A file's time is kept to some resolution, so a look made soon after a write cannot
@@ -386,16 +369,14 @@ TEST(ConflictCopies, OnlyTheSyncEnginesNamesForACopyOfTheRecordAreCopies)
 // One made long after the write can, and the glance does not read.
 TEST_F(SettingsFile, AGlanceRereadsASameStampedFileUnlessItsLastLookCameLongAfterTheWrite)
 {
-    for (int age : { 0, 10 }) {
-        FILETIME written;
-        GetSystemTimeAsFileTime(&written);
-        ULARGE_INTEGER t = { { written.dwLowDateTime, written.dwHighDateTime } };
-        t.QuadPart -= age * 10000000ULL;
-        written = { t.LowPart, t.HighPart };
+    for (uint64_t age : { 0, 10 }) {
+        ULARGE_INTEGER t;
+        GetSystemTimeAsFileTime((FILETIME *)&t);
+        t.QuadPart -= age * 10000000;
         for (const char *skill : { "60.0", "61.0" }) {
             WriteAll(ini, std::string("[SMITH]\r\nSKILL=") + skill + "\r\n");
             HANDLE file = CreateFileA(ini.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-            SetFileTime(file, nullptr, nullptr, &written);
+            SetFileTime(file, nullptr, nullptr, (FILETIME *)&t);
             CloseHandle(file);
             if (skill[1] == '0')
                 LoadSettings();
