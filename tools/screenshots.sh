@@ -9,7 +9,8 @@
 # put back when the script ends), and tray-red-144.png, status-144.png and about-144.png at 144 DPI. The same three at
 # 120 and 192 DPI go to BUILD_DIR/screenshots, to look at when a layout changes. The
 # scaling is the prefix's LogPixels, put back when the script ends; DPIS lists the
-# scalings beside 96 (default "120 144 192").
+# scalings beside 96 (default "120 144 192"). The Marlett font, which the caption buttons
+# are drawn with, is lent to the prefix's Fonts folder and taken back when the script ends.
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
@@ -19,6 +20,18 @@ export WINEPREFIX=${WINEPREFIX:-$BUILD/wineprefix} WINEDEBUG=-all WINEDLLOVERRID
 # A 64-bit test build (see dev.sh) brings its own "wine" that means 64-bit Wine.
 if [ -x "$BUILD/bin/wine" ]; then export PATH="$BUILD/bin:$PATH" WINEARCH=win64; fi
 mkdir -p "$OUT"
+
+# Wine draws the caption buttons (close, minimise, ...) with the symbols of the Marlett
+# font, and without it shows their code letters ("r" for the close box). Debian's
+# fonts-wine has it, but this Wine does not look in that package's folder: it loads the
+# fonts of the prefix's Fonts folder and those fontconfig knows, so the font is copied
+# into the prefix for the pictures and removed again at the end.
+MARLETT=$( (dpkg-query -L fonts-wine 2>/dev/null || true) | grep '/marlett\.ttf$' | head -n 1)
+[ -n "$MARLETT" ] && [ -f "$MARLETT" ] || {
+  echo "screenshots: no marlett.ttf: install Debian's fonts-wine (./dev.sh screenshots does)" >&2
+  exit 1
+}
+FONTS_DIR=$WINEPREFIX/drive_c/windows/Fonts
 
 cmake --build "$BUILD" --target Quorvel benchtool >/dev/null
 TOOL=$BUILD/tools/bench/benchtool.exe
@@ -37,6 +50,7 @@ mkdir "$work/Anna"
 colors_saved=$work/colors.reg
 wine reg export "$COLORS_KEY" "$(winepath -w "$colors_saved")" /y >/dev/null 2>&1 || rm -f "$colors_saved"
 old_dpi=$( (wine reg query "$DESKTOP_KEY" /v LogPixels 2>/dev/null || true) | awk '/LogPixels/ { print $3 }' | tr -d '\r')
+lent_marlett=""
 
 # Sets the scaling that Wine processes started from now on see.
 set_dpi() {
@@ -46,6 +60,21 @@ set_dpi() {
 # Puts back the prefix's own scaling.
 restore_dpi() {
   if [ -n "$old_dpi" ]; then set_dpi $((old_dpi)); else wine reg delete "$DESKTOP_KEY" /v LogPixels /f >/dev/null 2>&1 || true; fi
+}
+
+# Lends the prefix the Marlett font, unless it has a marlett.ttf of its own already.
+lend_marlett() {
+  local have
+  mkdir -p "$FONTS_DIR"
+  have=$(find "$FONTS_DIR" -maxdepth 1 -iname marlett.ttf -print -quit)
+  [ -z "$have" ] || return 0
+  cp "$MARLETT" "$FONTS_DIR/marlett.ttf"
+  lent_marlett=$FONTS_DIR/marlett.ttf
+}
+
+# Takes back the font lent, once no Wine process holds it.
+return_marlett() {
+  if [ -n "$lent_marlett" ]; then rm -f "$lent_marlett"; lent_marlett=""; fi
 }
 
 # (Re)starts Wine's background processes, so that the desktop and its notification area
@@ -83,11 +112,17 @@ cleanup() {
   restore_colors
   restore_dpi
   wineserver -k >/dev/null 2>&1 || true
+  wineserver -w 2>/dev/null || true
+  return_marlett
   kill "$xvfb" 2>/dev/null || true
   rm -rf "$work"
 }
 trap cleanup EXIT
+# An interrupted run puts the prefix back too.
+trap 'exit 130' INT
+trap 'exit 143' TERM
 sleep 1
+lend_marlett
 set_dpi 96
 start_wine
 
