@@ -60,8 +60,9 @@ WINE32_PACKAGES=(wine wine32:i386)
 WINE64_PACKAGES=(wine64 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64)
 # ./dev.sh dist: zip.
 DIST_PACKAGES=(zip)
-# tools/screenshots.sh: import and convert, xdotool.
-SCREENSHOT_PACKAGES=(imagemagick xdotool)
+# tools/screenshots.sh: import and convert, xdotool, and Wine's own fonts (Marlett, whose
+# symbols draw the caption buttons).
+SCREENSHOT_PACKAGES=(imagemagick xdotool fonts-wine)
 # The two-PC test: two Syncthing instances on loopback. Where the package cannot be
 # installed, that test is skipped with a message and the rest of the suite runs.
 SYNC_PACKAGES=(syncthing)
