@@ -33,8 +33,8 @@ wait_until() {
 # Gives PC $1 a key, a free port on loopback and an empty folder with Syncthing's marker.
 make_pc() {
   mkdir -p "$work/$1/folder/.stfolder"
-  syncthing generate --home="$work/$1/home" --no-default-folder --skip-port-probing >/dev/null 2>&1
-  id[$1]=$(syncthing serve --home="$work/$1/home" --device-id)
+  timeout 30 syncthing generate --home="$work/$1/home" --no-default-folder --skip-port-probing >/dev/null 2>&1
+  id[$1]=$(timeout 30 syncthing serve --home="$work/$1/home" --device-id)
   port[$1]=$((20000 + RANDOM % 40000))
   while (exec 3<>"/dev/tcp/127.0.0.1/${port[$1]}") 2>/dev/null; do port[$1]=$((20000 + RANDOM % 40000)); done
 }
