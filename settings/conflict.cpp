@@ -6,7 +6,7 @@
 
 #include <cwchar>
 
-/* The record's name around the engines' markers. */
+/* The record's name around the engines' markers, compared ignoring case. */
 static const wchar_t copy_stem[] = L"Quorvel";
 static const wchar_t copy_extension[] = L".ini";
 
@@ -14,22 +14,11 @@ static const wchar_t copy_extension[] = L".ini";
    digits and hyphens. */
 enum { COMPUTER_NAME_MAX = 15 };
 
-/* A letter in lower case, for the plain letters the names are compared by. */
-static wchar_t Lower(wchar_t c)
-{
-    return c >= L'A' && c <= L'Z' ? (wchar_t)(c - L'A' + L'a') : c;
-}
-
-/* Whether text[0..length) begins with the plain-letter word, ignoring case. */
+/* Whether text[0..length) begins with the word, ignoring case. */
 static bool StartsWith(const wchar_t *text, size_t length, const wchar_t *word)
 {
     size_t n = wcslen(word);
-    if (length < n)
-        return false;
-    for (size_t i = 0; i < n; i++)
-        if (Lower(text[i]) != Lower(word[i]))
-            return false;
-    return true;
+    return length >= n && _wcsnicmp(text, word, n) == 0;
 }
 
 /* Whether text[0..length) holds the word anywhere, ignoring case. */
@@ -48,8 +37,8 @@ static bool IsComputerName(const wchar_t *text, size_t length)
     if (length < 1 || length > COMPUTER_NAME_MAX || text[0] == L'-')
         return false;
     for (size_t i = 0; i < length; i++) {
-        wchar_t c = Lower(text[i]);
-        if (!((c >= L'a' && c <= L'z') || (c >= L'0' && c <= L'9') || c == L'-'))
+        wchar_t c = text[i];
+        if (!((c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') || (c >= L'0' && c <= L'9') || c == L'-'))
             return false;
     }
     return true;
