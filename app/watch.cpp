@@ -158,7 +158,7 @@ static void CALLBACK LookAgain(HWND window, UINT, UINT_PTR, DWORD);
 
 /* Looks at the file. One that cannot be read whole right now is looked at again by
    timer 2, a moment later and after a few tries every few seconds; what was taken in
-   is followed at once, and a stale copy found is written over soon. */
+   is followed at once, the hotkeys too, and a stale copy found is written over soon. */
 static void Look(HWND window)
 {
     if (GlanceAtRecord() == LOOK_LATER) {
@@ -172,6 +172,7 @@ static void Look(HWND window)
         KillTimer(window, LOOK_TIMER);
     look_tries = -1;
     FollowRecord();
+    FollowHotkeys(window);
     if (StaleCopiesFound() != stale_followed) {
         stale_followed = StaleCopiesFound();
         SetTimer(window, REWRITE_TIMER, REWRITE_DELAY_MS, RewriteRecord);
