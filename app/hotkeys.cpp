@@ -86,6 +86,15 @@ static void Report(wchar_t *report, UINT format_id, const wchar_t *a, const wcha
     wcscat(report, line);
 }
 
+/* Registers action i's combination for the window; 1 when it is held now. A key held
+   down sends one press, not a run of them: one order, one skill step. */
+static int Register(HWND window, int i)
+{
+    hotkey_held[i] = RegisterHotKey(window, HOTKEY_ID_FIRST + i, hotkeys[i].modifiers | MOD_NOREPEAT,
+                                    hotkeys[i].key) != FALSE;
+    return hotkey_held[i];
+}
+
 /* Registers one action's combination for the window, or names in the report why it
    cannot be: a value that is no combination, one that an earlier key of the section
    sets too, or one that another program (another Quorvel, say) holds. An empty value
@@ -108,11 +117,8 @@ static void HoldHotkey(HWND window, int i, wchar_t *report)
             return;
         }
     }
-    /* A key held down sends one press, not a run of them: one order, one skill step. */
-    if (RegisterHotKey(window, HOTKEY_ID_FIRST + i, hotkeys[i].modifiers | MOD_NOREPEAT, hotkeys[i].key)) {
-        hotkey_held[i] = 1;
+    if (Register(window, i))
         return;
-    }
     wchar_t combination[HOTKEY_TEXT_SIZE];
     FormatHotkey(hotkeys[i], combination, HOTKEY_TEXT_SIZE);
     Report(report, IDS_HOTKEY_TAKEN, combination, key);
@@ -128,11 +134,23 @@ static void LetGoOfHeld()
     }
 }
 
+/* Tries again, without a word, the combinations that another program held when the
+   section was taken in, so that one let go since is taken up at the next look (after
+   the player saved the file, say). Returns 1 when one was taken up. */
+static int RetryTaken()
+{
+    int taken = 0;
+    for (int i = 0; i < HOTKEY_ACTIONS; i++)
+        if (hotkeys[i].key && !hotkey_held[i])
+            taken |= Register(hotkey_window, i);
+    return taken;
+}
+
 /* Takes in the section as the record holds it now, after a look at the file. An
-   unchanged section costs a read of its five values and nothing more; a changed one
-   lets go of every hotkey and registers them all anew, and one balloon names what
-   could not be registered, so each change of the file is reported once. Returns 1
-   when the section had changed. */
+   unchanged section costs a read of its five values, and a try of any combination
+   another program held; a changed one lets go of every hotkey and registers them all
+   anew, and one balloon names what could not be registered, so each change of the
+   file is reported once. Returns 1 when the hotkeys held changed. */
 int FollowHotkeys(HWND window)
 {
     wchar_t texts[HOTKEY_ACTIONS][HOTKEY_TEXT_SIZE];
@@ -142,7 +160,7 @@ int FollowHotkeys(HWND window)
     for (int i = 0; i < HOTKEY_ACTIONS; i++)
         changed |= wcscmp(texts[i], hotkey_texts[i]) != 0;
     if (!changed)
-        return 0;
+        return RetryTaken();
     LetGoOfHeld();
     hotkey_window = window;
     wchar_t report[BALLOON_SIZE] = L"";
@@ -161,6 +179,7 @@ void LetGoOfHotkeys()
 {
     LetGoOfHeld();
     memset(hotkey_texts, 0, sizeof hotkey_texts);
+    memset(hotkeys, 0, sizeof hotkeys);
     hotkey_window = nullptr;
 }
 
