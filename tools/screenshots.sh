@@ -4,7 +4,8 @@
 #   tools/screenshots.sh [BUILD_DIR]     (default build, with its Wine prefix made)
 # ./dev.sh screenshots installs what this calls (ImageMagick, xdotool, Xvfb, Wine), builds
 # the tree the tests use and its prefix, and runs this on it.
-# Writes docs/images/tray-green.png, tray-tip.png, tray-red.png, status.png and about.png at 96 DPI,
+# Writes docs/images/tray-green.png, tray-tip.png, tray-red.png, status.png, about.png and
+# menu-hotkeys.png (the menu with hotkeys set) at 96 DPI,
 # status-contrast.png and menu-contrast.png in a high-contrast palette (the prefix's colours,
 # put back when the script ends), and tray-red-144.png, status-144.png and about-144.png at 144 DPI. The same three at
 # 120 and 192 DPI go to BUILD_DIR/screenshots, to look at when a layout changes. The
@@ -194,6 +195,20 @@ shoot_red() {
 }
 
 shoot_red "$OUT" ""
+
+# The menu with the hotkeys of three items beside them, opened from the keyboard (the
+# menu key's request, at the point 300, 300).
+start_quorvel "$red_settings[HOTKEYS]
+RECEIVED_SMITH = Ctrl+Alt+B
+RECEIVED_TAILOR = Ctrl+Alt+T
+STATUS = Win+Shift+F5
+"
+wine "$TOOL" post Quorvel Quorvel 32868 $((300 + 300 * 65536)) $((0x7B + 65536)) >/dev/null
+sleep 2
+import -window root -crop 290x162+15+143 "$OUT/menu-hotkeys.png"
+wine "$TOOL" post '#32768' '' 256 27 0 >/dev/null
+sleep 1
+stop_quorvel
 
 # The status dialog and the menu opened from the keyboard (the menu key's request, at
 # the point 300, 300), in the high-contrast palette.
