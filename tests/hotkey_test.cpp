@@ -9,13 +9,6 @@
 
 namespace {
 
-std::wstring Formatted(const Hotkey &hotkey)
-{
-    wchar_t text[HOTKEY_TEXT_SIZE];
-    FormatHotkey(hotkey, text, HOTKEY_TEXT_SIZE);
-    return text;
-}
-
 // A text reads as the platform's modifiers and virtual-key code and is written back as
 // the menu shows it. Every key name is checked with Ctrl, so that the table's codes are
 // the platform's.
@@ -42,9 +35,11 @@ TEST(Hotkey, ReadsModifiersInAnyOrderAndCaseWhereverTheSpacesAndEveryKeyName)
         cases.push_back({ std::wstring(L"Ctrl+") + key.name, MOD_CONTROL, key.key, std::wstring(L"Ctrl+") + key.name });
     for (const Case &c : cases) {
         Hotkey hotkey = {};
+        wchar_t shown[HOTKEY_TEXT_SIZE];
         ASSERT_EQ(ParseHotkey(c.text.c_str(), &hotkey), HOTKEY_READ) << c.text;
         EXPECT_TRUE(hotkey.modifiers == c.modifiers && hotkey.key == c.key) << c.text;
-        EXPECT_EQ(Formatted(hotkey), c.shown) << c.text;
+        FormatHotkey(hotkey, shown, HOTKEY_TEXT_SIZE);
+        EXPECT_EQ(shown, c.shown) << c.text;
     }
 }
 
