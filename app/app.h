@@ -14,6 +14,9 @@ int ReceiveOrder(int32_t id);
 int RefreshTrayIcon();
 int SaveAndReport();
 
+/* Libraries taken from the system folder alone (app/library.cpp). */
+HMODULE LoadSystemLibrary(const wchar_t *name);
+
 /* Dialogs (dialogs/status.cpp, dialogs/about.cpp). */
 int OpenStatusDialog(HWND owner);
 void ShowStatusNextTimes();

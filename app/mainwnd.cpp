@@ -16,7 +16,8 @@ static UINT taskbar_created;
 /* Set when the session ends: whatever follows must not wait for the player. */
 static int session_ending;
 
-/* Adds the tray icon, starts the due check and watches the settings folder. */
+/* Adds the tray icon, starts the due check and watches the settings folder; the
+   watch's first look registers the hotkeys the file sets. */
 static LRESULT OnCreate(HWND window)
 {
     AddTrayIcon(window);
@@ -33,11 +34,13 @@ static LRESULT OnClockMoved(HWND window)
     return 1;
 }
 
-/* Stops the watch, saves, removes the tray icon and ends the message loop. The save
-   looks at the file itself, so nothing is missed without the watch. */
+/* Stops the watch, lets go of the hotkeys, saves, removes the tray icon and ends the
+   message loop. The save looks at the file itself, so nothing is missed without the
+   watch. */
 static LRESULT OnDestroy(HWND window)
 {
     StopWatch();
+    LetGoOfHotkeys();
     if (session_ending)
         SaveSettings();
     else
@@ -157,6 +160,8 @@ static LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wparam, LP
         return OnCommand(window, wparam);
     case WM_TRAYNOTIFY:
         return OnTrayNotify(window, wparam, lparam);
+    case WM_HOTKEY:
+        return OnHotkey(window, wparam);
     case WM_FOLDERCHANGED:
         return OnFolderChanged(window, wparam);
     case WM_ENDSESSION:

@@ -155,7 +155,7 @@ int RefreshTrayTip()
 /* A balloon on the lamp with the information icon; the shell plays no sound for it.
    Its title names the record's folder as the tip does. Wide, so that any folder name
    shows as it is. */
-static int ShowBalloon(const wchar_t *text)
+int ShowBalloon(const wchar_t *text)
 {
     NOTIFYICONDATAW balloon = {};
     balloon.cbSize = NOTIFYICONDATAW_V2_SIZE;
@@ -264,8 +264,9 @@ static void EnableByCraft(HMENU popup, UINT command, int k)
     EnableMenuItem(popup, command, MF_BYCOMMAND | (crafts[k].available ? MF_ENABLED : MF_GRAYED));
 }
 
-/* Loads the tray menu afresh, with "Status..." as its default item and the items of
-   untracked crafts greyed. Returns the loaded menu (to destroy) and its pop-up. */
+/* Loads the tray menu afresh, with "Status..." as its default item, the items of
+   untracked crafts greyed and the hotkeys beside their items. Returns the loaded menu
+   (to destroy) and its pop-up. */
 HMENU LoadTrayMenu(HMENU *popup)
 {
     HMENU menu = LoadMenuA(app_instance, MAKEINTRESOURCEA(IDR_TRAYMENU));
@@ -286,6 +287,7 @@ HMENU LoadTrayMenu(HMENU *popup)
     EnableByCraft(*popup, IDM_UPSKILL_SMITH, CRAFT_SMITH);
     EnableByCraft(*popup, IDM_RECEIVED_TAILOR, CRAFT_TAILOR);
     EnableByCraft(*popup, IDM_UPSKILL_TAILOR, CRAFT_TAILOR);
+    ShowHotkeysInMenu(*popup);
     return menu;
 }
 

@@ -33,12 +33,19 @@ void CALLBACK CheckDue(HWND window, UINT message, UINT_PTR timer, DWORD tick);
 int ArmDueCheck();
 int RefreshTrayTip();
 int SaveBeforeExit();
+int ShowBalloon(const wchar_t *text);
 
 /* Changes made to the settings file outside Quorvel (app/watch.cpp). */
 int StartWatch(HWND window);
 void StopWatch();
 LRESULT OnFolderChanged(HWND window, WPARAM lost);
 int FollowRecord();
+
+/* Hotkeys set in the settings file (app/hotkeys.cpp). */
+int FollowHotkeys(HWND window);
+void LetGoOfHotkeys();
+void ShowHotkeysInMenu(HMENU popup);
+LRESULT OnHotkey(HWND window, WPARAM id);
 
 /* One running copy per settings file (app/instance.cpp). */
 int ClaimSettingsFile();

@@ -163,9 +163,9 @@ static void CALLBACK RewriteRecord(HWND window, UINT, UINT_PTR, DWORD)
 static void CALLBACK LookAgain(HWND window, UINT, UINT_PTR, DWORD);
 
 /* Looks at the file and at the sync engine's conflict copies beside it, in one go, so
-   that the lamp follows both together. What a copy adds is saved at once, and a copy the
-   record on disk holds goes to the Recycle Bin. A stale copy of the record is written
-   over soon, unless that save has written it already. Returns 1 when the file, or a copy,
+   that the lamp follows both together, and the hotkeys follow the file. What a copy adds
+   is saved at once, and a copy the record on disk holds goes to the Recycle Bin. A stale
+   copy of the record is written over soon, unless that save has written it already. Returns 1 when the file, or a copy,
    could not be read or moved whole right now. */
 static int LookAtRecordAndCopies()
 {
@@ -176,6 +176,7 @@ static int LookAtRecordAndCopies()
         saved = SaveAndReport();
     copies |= RecycleCopies() ? COPIES_LATER : 0;
     FollowRecord();
+    FollowHotkeys(watch_window);
     if (StaleCopiesFound() != stale_followed) {
         stale_followed = StaleCopiesFound();
         if (!saved)

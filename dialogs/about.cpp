@@ -40,23 +40,6 @@ struct Translation {
     WORD code_page;
 };
 
-/* Loads version.dll from the system folder alone. Where the search flag is refused
-   (Windows 7 without its loader update), the full path names the system folder, and
-   the altered search looks for the library's own imports there too. */
-static HMODULE LoadSystemVersionLibrary()
-{
-    HMODULE library = LoadLibraryExW(L"version.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-    if (library)
-        return library;
-    static const WCHAR name[] = L"\\version.dll";
-    WCHAR path[PATH_SIZE];
-    UINT length = GetSystemDirectoryW(path, PATH_SIZE);
-    if (length == 0 || length + sizeof name / sizeof name[0] > PATH_SIZE)
-        return nullptr;
-    memcpy(path + length, name, sizeof name);
-    return LoadLibraryExW(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-}
-
 /* Takes the three version functions, trying once per process; 0 when they are not there,
    and the box then keeps its template text as for a file without a block. */
 static int LoadVersionCalls()
@@ -64,7 +47,7 @@ static int LoadVersionCalls()
     if (version_calls.tried)
         return version_calls.query != nullptr;
     version_calls.tried = 1;
-    HMODULE library = LoadSystemVersionLibrary();
+    HMODULE library = LoadSystemLibrary(L"version.dll");
     if (!library)
         return 0;
     /* Through a plain function pointer, which converts to any other without a warning. */

@@ -49,7 +49,8 @@
 #define IDI_TRAY_NORMAL         2102
 #define IDI_TRAY_ALERT          2103
 
-/* Texts of the tray: the tip's lines, the notices and the failed-save messages */
+/* Texts of the tray: the tip's lines, the notices, the failed-save messages and the
+   hotkeys' messages */
 #define IDS_TIP_SMITH           3001
 #define IDS_TIP_TAILOR          3002
 #define IDS_TIP_READY           3003
@@ -59,6 +60,9 @@
 #define IDS_NOTICE_BOTH         3013
 #define IDS_SAVE_FAILED         3021
 #define IDS_EXIT_SAVE_FAILED    3022
+#define IDS_HOTKEY_BAD          3031
+#define IDS_HOTKEY_TWICE        3032
+#define IDS_HOTKEY_TAKEN        3033
 
 /* Tray callback message: the application-message base (WM_APP, 0x8000) plus 100 */
 #define WM_TRAYNOTIFY           32868

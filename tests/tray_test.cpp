@@ -282,27 +282,39 @@ TEST_F(TrayShell, MenuGreysTheItemsOfUntrackedCraftsAndBoldsStatus)
     }
 }
 
-TEST_F(TrayShell, MenuListsItsItemsInOrder)
+// Without a [HOTKEYS] section every text is the resource's, byte for byte; with one, the
+// items of registered hotkeys show them after a tab, and the others stay as they are.
+TEST_F(TrayShell, MenuListsItsItemsInOrderWithTheHotkeysTheFileSets)
 {
-    HMENU popup = nullptr;
-    HMENU menu = LoadTrayMenu(&popup);
-    ASSERT_NE(menu, nullptr);
-    const struct { UINT id; const char *text; } items[] = {
-        { IDM_STATUS, "&Status..." }, { 0, "" },
-        { IDM_RECEIVED_SMITH, "Received &Blacksmith BOD" }, { IDM_RECEIVED_TAILOR, "Received &Tailor BOD" },
-        { 0, "" },
-        { IDM_UPSKILL_SMITH, "Upskill B&lacksmith" }, { IDM_UPSKILL_TAILOR, "Upskill Ta&ilor" },
-        { 0, "" },
-        { IDM_ABOUT, "&About..." }, { IDM_EXIT, "E&xit" },
+    const struct { UINT id; const char *text, *with_hotkeys; } items[] = {
+        { IDM_STATUS, "&Status...", "&Status...\tWin+Shift+F5" }, { 0, "", "" },
+        { IDM_RECEIVED_SMITH, "Received &Blacksmith BOD", "Received &Blacksmith BOD\tCtrl+Alt+B" },
+        { IDM_RECEIVED_TAILOR, "Received &Tailor BOD", "Received &Tailor BOD" },
+        { 0, "", "" },
+        { IDM_UPSKILL_SMITH, "Upskill B&lacksmith", "Upskill B&lacksmith\tCtrl+Alt+Num5" },
+        { IDM_UPSKILL_TAILOR, "Upskill Ta&ilor", "Upskill Ta&ilor" },
+        { 0, "", "" },
+        { IDM_ABOUT, "&About...", "&About..." }, { IDM_EXIT, "E&xit", "E&xit" },
     };
-    ASSERT_EQ(GetMenuItemCount(popup), 10);
-    for (int i = 0; i < 10; i++) {
-        char text[64] = "";
-        GetMenuStringA(popup, i, text, sizeof text, MF_BYPOSITION);
-        EXPECT_EQ(GetMenuItemID(popup, i), items[i].id) << i;
-        EXPECT_STREQ(text, items[i].text) << i;
+    for (int with_hotkeys = 0; with_hotkeys < 2; with_hotkeys++) {
+        if (with_hotkeys) {
+            WriteAll(Ini(), "[HOTKEYS]\r\nRECEIVED_SMITH = ctrl+alt+b\r\nSTATUS=shift + WIN + F5\r\n"
+                            "UPSKILL_SMITH=Alt+Ctrl+num5\r\nUPSKILL_TAILOR=Ctrl+Alt+\r\n");
+            EXPECT_EQ(FollowHotkeys(window), 1);
+        }
+        HMENU popup = nullptr;
+        HMENU menu = LoadTrayMenu(&popup);
+        ASSERT_NE(menu, nullptr);
+        ASSERT_EQ(GetMenuItemCount(popup), 10);
+        EXPECT_EQ(GetMenuDefaultItem(popup, FALSE, 0), (UINT)IDM_STATUS);
+        for (int i = 0; i < 10; i++) {
+            char text[64] = "";
+            GetMenuStringA(popup, i, text, sizeof text, MF_BYPOSITION);
+            EXPECT_EQ(GetMenuItemID(popup, i), items[i].id) << i;
+            EXPECT_STREQ(text, with_hotkeys ? items[i].with_hotkeys : items[i].text) << i;
+        }
+        DestroyMenu(menu);
     }
-    DestroyMenu(menu);
 }
 
 TEST_F(TrayShell, PicturesHaveTheSmallIconSizeOfTheScreensScaling)

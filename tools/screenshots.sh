@@ -7,6 +7,7 @@
 # Wine), builds the tree the tests use and its prefix, and runs this on it.
 # Writes to docs/images, at 96 DPI: tray-green.png, tray-tip.png and menu.png (the lamp
 # in the taskbar's notification area, its tip, its menu opened from the keyboard),
+# menu-hotkeys.png (the menu with hotkeys set for three of its items),
 # tray-notice.png (the notice of a craft that comes due), tray-red.png, status.png and
 # about.png; in a high-contrast palette: status-contrast.png and menu-contrast.png; at
 # 144 DPI: tray-red-144.png, status-144.png and about-144.png. The same three at 120 and
@@ -297,6 +298,25 @@ shoot_lamp "$OUT/tray-green.png"
 shoot_tip "$OUT/tray-tip.png"
 open_menu
 shoot_popup "$OUT/menu.png" quorvel.exe
+close_menu
+stop_quorvel
+
+# The menu with hotkeys set for three of its items, both crafts tracked.
+start_quorvel "[SMITH]
+AVAILABLE=1
+SKILL=72.4
+NEXT=$((now + 4321))
+[TAILOR]
+AVAILABLE=1
+SKILL=50.0
+NEXT=0
+[HOTKEYS]
+RECEIVED_SMITH = Ctrl+Alt+B
+RECEIVED_TAILOR = Ctrl+Alt+T
+STATUS = Win+Shift+F5
+"
+open_menu
+shoot_popup "$OUT/menu-hotkeys.png" quorvel.exe
 close_menu
 stop_quorvel
 
