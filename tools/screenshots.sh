@@ -182,10 +182,11 @@ shoot() {
 find_taskbar() {
   local tries
   for tries in $(seq 120); do
-    BAR=$(xwininfo -root -tree | awk -v w="$SCREEN_W" -v h="$SCREEN_H" '
+    # A window that goes while the tree is read fails the read: try again.
+    BAR=$(xwininfo -root -tree 2>/dev/null | awk -v w="$SCREEN_W" -v h="$SCREEN_H" '
       $2 == "(has" && /"explorer.exe"/ {
         for (i = 1; i <= NF; i++) if (split($i, g, /[x+]/) == 4 && g[1] == w && g[3] == 0 && g[4] > 0 && g[4] + g[2] == h) { print g[2]; exit }
-      }')
+      }') || true
     if [ -n "$BAR" ]; then
       LAMP_X=$((SCREEN_W - BAR / 2)) LAMP_Y=$((SCREEN_H - BAR / 2))
       return 0
