@@ -286,7 +286,7 @@ shoot_tip() {
 
 now=$(date +%s)
 # Green: the blacksmith counting down, the tailor not tracked (its menu items greyed).
-start_quorvel "[SMITH]
+green_settings="[SMITH]
 AVAILABLE=1
 SKILL=72.4
 NEXT=$((now + 4321))
@@ -295,6 +295,7 @@ AVAILABLE=0
 SKILL=50.0
 NEXT=0
 "
+start_quorvel "$green_settings"
 shoot_lamp "$OUT/tray-green.png"
 shoot_tip "$OUT/tray-tip.png"
 open_menu
@@ -302,16 +303,8 @@ shoot_popup "$OUT/menu.png" quorvel.exe
 close_menu
 stop_quorvel
 
-# The menu with hotkeys set for three of its items, both crafts tracked.
-start_quorvel "[SMITH]
-AVAILABLE=1
-SKILL=72.4
-NEXT=$((now + 4321))
-[TAILOR]
-AVAILABLE=1
-SKILL=50.0
-NEXT=0
-[HOTKEYS]
+# The menu with hotkeys set for three of its items, the tailor tracked too.
+start_quorvel "${green_settings/AVAILABLE=0/AVAILABLE=1}[HOTKEYS]
 RECEIVED_SMITH = Ctrl+Alt+B
 RECEIVED_TAILOR = Ctrl+Alt+T
 STATUS = Win+Shift+F5
