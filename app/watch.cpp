@@ -165,8 +165,8 @@ static void CALLBACK LookAgain(HWND window, UINT, UINT_PTR, DWORD);
 /* Looks at the file and at the sync engine's conflict copies beside it, in one go, so
    that the lamp follows both together, and the hotkeys follow the file. What a copy adds
    is saved at once, and a copy the record on disk holds goes to the Recycle Bin. A stale
-   copy of the record is written over soon, unless that save has written it already. Returns 1 when the file, or a copy,
-   could not be read or moved whole right now. */
+   copy of the record is written over soon, unless that save has written it already.
+   Returns 1 when the file, or a copy, could not be read or moved whole right now. */
 static int LookAtRecordAndCopies()
 {
     if (GlanceAtRecord() == LOOK_LATER)

@@ -35,12 +35,7 @@ static wchar_t Upper(wchar_t c)
 /* Whether a piece of text, of the given length, is the name, whatever the case. */
 static bool IsName(const wchar_t *piece, size_t length, const wchar_t *name)
 {
-    if (length != wcslen(name))
-        return false;
-    for (size_t i = 0; i < length; i++)
-        if (Upper(piece[i]) != Upper(name[i]))
-            return false;
-    return true;
+    return length == wcslen(name) && _wcsnicmp(piece, name, length) == 0;
 }
 
 /* The number that one or two digits write, without a leading zero; -1 for any other text. */
