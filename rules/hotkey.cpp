@@ -22,9 +22,10 @@ static const struct {
     { L"Down", 0x28 },  { L"Insert", 0x2D }, { L"Delete", 0x2E },   { L"Pause", 0x13 },
 };
 
-/* Virtual-key codes of the numbered keys. Letters and digits are their own codes, as
-   upper-case characters. */
-enum { KEY_F1 = 0x70, KEY_F13 = 0x7C, KEY_F24 = 0x87, KEY_NUM0 = 0x60, KEY_NUM9 = 0x69 };
+/* Virtual-key codes of the numbered keys and of Pause. Letters and digits are their own
+   codes, as upper-case characters. */
+enum { KEY_F1 = 0x70, KEY_F13 = 0x7C, KEY_F24 = 0x87, KEY_NUM0 = 0x60, KEY_NUM9 = 0x69,
+       KEY_PAUSE = 0x13 };
 
 /* A plain letter in upper case; any other character as it is. */
 static wchar_t Upper(wchar_t c)
@@ -88,8 +89,10 @@ static uint32_t KeyOfName(const wchar_t *piece, size_t length)
    whatever the case and wherever the spaces. At least one of Ctrl, Alt and Win is
    needed, so that typing in a game never presses it; F13 to F24, which no keyboard
    types and macro pads send for just this, may stand alone. A text as long as a read
-   can be may have been cut short and is refused. Returns a HotkeyRead, and sets
-   *hotkey for HOTKEY_READ. */
+   can be may have been cut short and is refused. So are two that could never fire:
+   Windows turns Ctrl+Pause into another key (Break), and with NumLock on it lets go of
+   Shift and sends a navigation key for a number-pad key pressed with it. Returns a
+   HotkeyRead, and sets *hotkey for HOTKEY_READ. */
 int ParseHotkey(const wchar_t *text, Hotkey *hotkey)
 {
     if (wcslen(text) >= HOTKEY_TEXT_SIZE - 1)
@@ -124,6 +127,9 @@ int ParseHotkey(const wchar_t *text, Hotkey *hotkey)
     }
     bool macro_key = read.key >= KEY_F13 && read.key <= KEY_F24;
     if (!read.key || (!(read.modifiers & (HOTKEY_CTRL | HOTKEY_ALT | HOTKEY_WIN)) && !macro_key))
+        return HOTKEY_BAD;
+    if ((read.key == KEY_PAUSE && (read.modifiers & HOTKEY_CTRL))
+        || (read.key >= KEY_NUM0 && read.key <= KEY_NUM9 && (read.modifiers & HOTKEY_SHIFT)))
         return HOTKEY_BAD;
     *hotkey = read;
     return HOTKEY_READ;
