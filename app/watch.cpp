@@ -10,6 +10,7 @@
 
 #include "app/tray.h"
 #include "model/craft.h"
+#include "res/resource.h"
 #include "settings/settings.h"
 
 /* The watcher pauses a moment after each wake before it reads on and posts, so that a
@@ -23,7 +24,7 @@
    is written over a moment after it was found. */
 enum {
     LOOK_DELAY_MS = 250, LOOK_TRIES = 20, LOOK_SLOW_MS = 3000, WAKE_PAUSE_MS = 250,
-    REWATCH_MS = 30000, REWRITE_DELAY_MS = 1000
+    REWATCH_MS = 30000, REWRITE_DELAY_MS = 1000, BALLOON_FORMAT_SIZE = 256
 };
 
 /* The current folder opened for its changes, the event of the read of them in flight,
@@ -162,11 +163,25 @@ static void CALLBACK RewriteRecord(HWND window, UINT, UINT_PTR, DWORD)
 
 static void CALLBACK LookAgain(HWND window, UINT, UINT_PTR, DWORD);
 
+/* A balloon for each conflict copy that holds lines of the player's own, once a run: its
+   values are merged, but the copy stays where it is for the player to carry those lines
+   over by hand. */
+static void ReportCopiesWithOwnLines()
+{
+    wchar_t name[MAX_PATH], format[BALLOON_FORMAT_SIZE], text[BALLOON_FORMAT_SIZE + MAX_PATH];
+    while (CopyToReport(name, MAX_PATH))
+        if (LoadStringW(app_instance, IDS_COPY_OWN_LINES, format, BALLOON_FORMAT_SIZE)) {
+            wsprintfW(text, format, name);
+            ShowBalloon(text);
+        }
+}
+
 /* Looks at the file and at the sync engine's conflict copies beside it, in one go, so
    that the lamp follows both together, and the hotkeys follow the file. What a copy adds
-   is saved at once, and a copy the record on disk holds goes to the Recycle Bin. A stale
-   copy of the record is written over soon, unless that save has written it already.
-   Returns 1 when the file, or a copy, could not be read or moved whole right now. */
+   is saved at once, and a copy whose news the record on disk holds goes to the Recycle
+   Bin; a save asked for while the shell moved one is made right after. A stale copy of
+   the record is written over soon, unless that save has written it already. Returns 1
+   when the file, or a copy, could not be read or moved whole right now. */
 static int LookAtRecordAndCopies()
 {
     if (GlanceAtRecord() == LOOK_LATER)
@@ -175,8 +190,11 @@ static int LookAtRecordAndCopies()
     if (copies & COPIES_SAVE)
         saved = SaveAndReport();
     copies |= RecycleCopies() ? COPIES_LATER : 0;
+    if (SaveAskedDuringMove())
+        saved = SaveAndReport();
     FollowRecord();
     FollowHotkeys(watch_window);
+    ReportCopiesWithOwnLines();
     if (StaleCopiesFound() != stale_followed) {
         stale_followed = StaleCopiesFound();
         if (!saved)

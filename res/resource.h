@@ -60,6 +60,7 @@
 #define IDS_NOTICE_BOTH         3013
 #define IDS_SAVE_FAILED         3021
 #define IDS_EXIT_SAVE_FAILED    3022
+#define IDS_COPY_OWN_LINES      3023
 #define IDS_HOTKEY_BAD          3031
 #define IDS_HOTKEY_TWICE        3032
 #define IDS_HOTKEY_TAKEN        3033

@@ -1,36 +1,57 @@
-/* A sync engine's conflict copies of the record, merged into it and then put in the
-   Recycle Bin. A copy goes only once the record on disk holds everything it adds, and
-   only ever to the bin: if the bin cannot take it, it stays where it is, and merging it
-   again later changes nothing. */
+/* A sync engine's conflict copies of the record, merged into it once each and then put
+   in the Recycle Bin. A copy goes only once its news is saved, only when it holds no line
+   of the player's own, and only ever to the bin: if the bin cannot take it, it stays
+   where it is. While the shell moves a copy, a second name (its guard) keeps the file. */
 #include "settings/record.h"
 
 #include <shellapi.h>
 
+#include <cstdlib>
 #include <cwchar>
 
-/* At most this many copies are merged in one look; more wait for the looks after the
-   first ones have gone. */
-enum { COPIES_AT_ONCE = 16 };
+/* At most this many copies are moved to the bin in one look; more wait for the next.
+   A copy or record larger than TEXT_MAX is not compared line by line: it stays. */
+enum { COPIES_AT_ONCE = 16, TEXT_MAX = 65536 };
 
-/* A copy as the last merge read it: its name in the folder, the file as read, and the
-   values it holds. */
-struct MergedCopy {
+/* The name a copy's guard takes beside it: the copy's with this added, which no save
+   touches and which is no copy's name. */
+static const wchar_t guard_suffix[] = L".guard";
+
+/* A copy as the last merge of it read it: its name, the file as read, the values it
+   holds, whether it reads as a record at all, whether it holds lines of the player's own
+   (it then stays, and a balloon names it once), whether it stays for another reason (a
+   drive without hard links, a read-only file), the count of saves when it was merged,
+   and whether the latest listing of the folder found it. */
+struct KnownCopy {
     wchar_t name[MAX_PATH];
     FileStamp stamp;
     OwnedValues values;
+    int record;
+    int own_lines;
+    int reported;
+    int stays;
+    uint32_t merged_at;
+    int listed;
 };
-static MergedCopy merged[COPIES_AT_ONCE];
-static int merged_count;
+static KnownCopy *known;
+static int known_count, known_room;
 
-/* Set once the bin of the record's folder proved unable to take a copy (a drive with no
-   bin, or none that a file can be kept safe on while it goes there): copies stay for the
-   rest of the run instead of being tried at every look. */
+/* Set once the bin of the record's folder was seen deleting a copy outright (a drive
+   with no bin): copies stay for the rest of the run instead of being tried at every look. */
 static int bin_unusable;
+
+/* Set while the shell moves a copy to the bin, which may dispatch messages meanwhile;
+   a save asked for then waits until the move is over. */
+static int moving;
+static int save_asked;
+
+/* The text of a copy and of the record, compared line by line. */
+static char copy_text[TEXT_MAX], record_text[TEXT_MAX];
 
 /* What a copy holds of a key it does not set: nothing a join would take. */
 static const OwnedValues nothing_set = {};
 
-enum RecycleResult { RECYCLE_LATER, RECYCLE_DONE, RECYCLE_NO_BIN };
+enum RecycleResult { RECYCLE_LATER, RECYCLE_DONE, RECYCLE_STAYS, RECYCLE_NO_BIN };
 
 /* Whether a file reads as a record: a craft section with a NEXT key. */
 static bool ReadsAsRecord(const wchar_t *path)
@@ -41,54 +62,41 @@ static bool ReadsAsRecord(const wchar_t *path)
     return false;
 }
 
-/* Merges the conflict copies in the record's folder into memory, where the lamp, the tip
-   and the dialog follow them. A name that is a copy's but whose file does not read as a
-   record is left alone. Returns COPIES_SAVE when the record on disk lacks what a copy
-   adds (never while there is no record: a sync engine puts the winner in place a moment
-   after it renamed the old record to a copy), COPIES_LATER when a copy could not be read
-   whole now. */
-int MergeCopies()
+/* The copy of this name that a merge read, or null. */
+static KnownCopy *Known(const wchar_t *name)
 {
-    wchar_t pattern[SETTINGS_PATH_MAX + 1], path[SETTINGS_PATH_MAX + 1];
-    merged_count = 0;
-    WIN32_FIND_DATAW found;
-    HANDLE search = PathInCurrentDirectory(L"Quorvel*", pattern, SETTINGS_PATH_MAX + 1)
-        ? FindFirstFileW(pattern, &found) : INVALID_HANDLE_VALUE;
-    if (search == INVALID_HANDLE_VALUE)
-        return 0;
-    const OwnedValues memory = MemoryValues();
-    OwnedValues joined = memory, disk = {}, disk_joined;
-    const int on_disk = RecordOnDisk(&disk);
-    disk_joined = disk;
-    int result = 0;
-    do {
-        MergedCopy &copy = merged[merged_count];
-        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            || !IsConflictCopyName(found.cFileName, wcslen(found.cFileName))
-            || !PathInCurrentDirectory(found.cFileName, path, SETTINGS_PATH_MAX + 1))
-            continue;
-        FileState state = ReadSteadily(path, nothing_set, &copy.values, &copy.stamp);
-        if (state == FILE_UNREADABLE)
-            result |= COPIES_LATER;
-        if (state != FILE_READABLE || !ReadsAsRecord(path))
-            continue;
-        joined = JoinCopy(joined, copy.values);
-        disk_joined = JoinCopy(disk_joined, copy.values);
-        wcscpy(copy.name, found.cFileName);
-        merged_count++;
-    } while (merged_count < COPIES_AT_ONCE && FindNextFileW(search, &found));
-    FindClose(search);
-    if (!SameOwned(joined, memory)) {
-        /* An order from the other PC replaces this one's as one received here would. */
-        for (int k = 0; k < CRAFT_COUNT; k++)
-            if (joined.craft[k].next_time != memory.craft[k].next_time)
-                OrderReceived(k);
-        SetMemory(joined);
-        CountTaken();
+    for (int i = 0; i < known_count; i++)
+        if (_wcsicmp(known[i].name, name) == 0)
+            return &known[i];
+    return nullptr;
+}
+
+/* A place for a copy not known yet; null when there is no memory for it (it is then
+   merged at every look, as if new). */
+static KnownCopy *AddKnown(const wchar_t *name)
+{
+    if (known_count == known_room) {
+        int room = known_room ? 2 * known_room : 16;
+        KnownCopy *grown = (KnownCopy *)realloc(known, room * sizeof *known);
+        if (!grown)
+            return nullptr;
+        known = grown;
+        known_room = room;
     }
-    if (on_disk && !SameOwned(disk_joined, disk))
-        result |= COPIES_SAVE;
-    return result;
+    KnownCopy *copy = &known[known_count++];
+    *copy = KnownCopy{};
+    wcscpy(copy->name, name);
+    return copy;
+}
+
+/* Forgets the copies the latest listing did not find: gone to the bin, or away. */
+static void ForgetUnlisted()
+{
+    int kept = 0;
+    for (int i = 0; i < known_count; i++)
+        if (known[i].listed)
+            known[kept++] = known[i];
+    known_count = kept;
 }
 
 /* How many names a file has; 0 when it cannot be opened. */
@@ -104,6 +112,201 @@ static DWORD LinkCount(const wchar_t *path)
     return links;
 }
 
+/* Whether the folder says there is no file of that name: a file it cannot tell about
+   (held, about to be deleted) may still be there. */
+static bool Gone(const wchar_t *path)
+{
+    return GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES
+        && (GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND);
+}
+
+/* Settles a guard: where its file has another name (the copy in place, or in the bin)
+   the guard goes, with the file's attributes untouched; where the guard is the file's
+   only name and the copy's name is free, it takes the copy's name again. A guard whose
+   file has no other name is never deleted, nor one while the copy's name cannot be told
+   about (deleted while another program holds it open, Windows keeps that name pending
+   until it lets go, and it then goes). Returns 0 while that cannot be done now: the
+   copy's name is taken, or the rename is refused. */
+static int SettleGuard(const wchar_t *guard, const wchar_t *path)
+{
+    const DWORD links = LinkCount(guard);
+    if (links == 0)
+        return Gone(guard);
+    const bool there = GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES;
+    if (!there && !Gone(path))
+        return 0;
+    if (links >= 2)
+        return DeleteFileW(guard) || GetLastError() == ERROR_FILE_NOT_FOUND;
+    return !there && MoveFileExW(guard, path, MOVEFILE_WRITE_THROUGH);
+}
+
+/* The full name of a copy's guard; 0 when it would not fit the path limit. */
+static int GuardPath(const wchar_t *name, wchar_t *guard)
+{
+    wchar_t guard_name[MAX_PATH + 8];
+    if (wcslen(name) + wcslen(guard_suffix) >= MAX_PATH)
+        return 0;
+    wcscpy(guard_name, name);
+    wcscat(guard_name, guard_suffix);
+    return PathInCurrentDirectory(guard_name, guard, SETTINGS_PATH_MAX + 1);
+}
+
+/* Settles the guards an earlier move left (the shell deleted a copy outright and its
+   name could not be given back, or the program ended half-way), before anything else is
+   done to copies. A copy whose guard waits counts as listed, so that it is not merged
+   again once it is back. Returns COPIES_LATER while one cannot be settled. */
+static int SettleGuards()
+{
+    wchar_t pattern[SETTINGS_PATH_MAX + 1], guard[SETTINGS_PATH_MAX + 1], path[SETTINGS_PATH_MAX + 1];
+    WIN32_FIND_DATAW found;
+    HANDLE search = PathInCurrentDirectory(L"Quorvel*.guard", pattern, SETTINGS_PATH_MAX + 1)
+        ? FindFirstFileW(pattern, &found) : INVALID_HANDLE_VALUE;
+    if (search == INVALID_HANDLE_VALUE)
+        return 0;
+    int result = 0;
+    do {
+        size_t length = wcslen(found.cFileName), suffix = wcslen(guard_suffix);
+        wchar_t name[MAX_PATH];
+        if (length <= suffix || _wcsicmp(found.cFileName + length - suffix, guard_suffix) != 0)
+            continue;
+        wcsncpy(name, found.cFileName, length - suffix);
+        name[length - suffix] = 0;
+        if (!IsConflictCopyName(name, length - suffix) || !GuardPath(name, guard)
+            || !PathInCurrentDirectory(name, path, SETTINGS_PATH_MAX + 1) || SettleGuard(guard, path))
+            continue;
+        result = COPIES_LATER;
+        if (KnownCopy *copy = Known(name))
+            copy->listed = 1;
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return result;
+}
+
+/* Reads at most TEXT_MAX bytes of a file's text, held open meanwhile; 0 when it cannot
+   be read now, -1 when it is larger. */
+static int ReadText(const wchar_t *path, char *text, DWORD *size)
+{
+    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return 0;
+    DWORD high = 0, low = GetFileSize(file, &high);
+    int result = -1;
+    if (low != INVALID_FILE_SIZE && !high && low <= TEXT_MAX)
+        result = ReadFile(file, text, low, size, nullptr) && *size == low ? 1 : 0;
+    CloseHandle(file);
+    return result;
+}
+
+/* Whether a copy, still as stamped, holds lines of the player's own that the record on
+   disk lacks: 1 or 0, or -1 when either file cannot be read now. A file too large to
+   compare is taken as holding some. */
+static int OwnLinesOf(const wchar_t *path, const FileStamp &stamp)
+{
+    wchar_t record[SETTINGS_PATH_MAX + 1];
+    DWORD copy_size = 0, record_size = 0;
+    FileStamp now;
+    int copy_read = ReadText(path, copy_text, &copy_size);
+    if (!copy_read || !StampOf(path, &now) || !SameStamp(now, stamp))
+        return -1;
+    if (!SettingsPath(record, SETTINGS_PATH_MAX + 1))
+        return 1;
+    int record_read = ReadText(record, record_text, &record_size);
+    if (!record_read)
+        return -1;
+    if (copy_read < 0 || record_read < 0)
+        return 1;
+    return HoldsOwnLines(copy_text, copy_size, record_text, record_size) ? 1 : 0;
+}
+
+/* Reads a copy that is new, or changed since its last merge, and remembers it; its
+   values join memory and the record on disk. Returns COPIES_LATER when it cannot be read
+   whole now: it is not remembered, so the next look reads it again. */
+static int TakeCopy(const wchar_t *name, OwnedValues *joined, OwnedValues *disk_joined)
+{
+    wchar_t path[SETTINGS_PATH_MAX + 1];
+    OwnedValues values;
+    FileStamp stamp;
+    if (!PathInCurrentDirectory(name, path, SETTINGS_PATH_MAX + 1))
+        return 0;
+    FileState state = ReadSteadily(path, nothing_set, &values, &stamp);
+    if (state != FILE_READABLE)
+        return state == FILE_UNREADABLE ? COPIES_LATER : 0;
+    const int record = ReadsAsRecord(path), own_lines = record ? OwnLinesOf(path, stamp) : 0;
+    if (own_lines < 0)
+        return COPIES_LATER;
+    KnownCopy *copy = Known(name);
+    if (!copy)
+        copy = AddKnown(name);
+    if (copy) {
+        *copy = KnownCopy{ {}, stamp, values, record, own_lines, copy->reported, 0, SavesDone(), 1 };
+        wcscpy(copy->name, name);
+    }
+    if (record) {
+        *joined = JoinCopy(*joined, values, ReplacedNext());
+        *disk_joined = JoinCopy(*disk_joined, values, ReplacedNext());
+    }
+    return 0;
+}
+
+/* The file as the folder's listing gives it. */
+static FileStamp StampOfListed(const WIN32_FIND_DATAW &found)
+{
+    FileStamp stamp = { 1, ((uint64_t)found.nFileSizeHigh << 32) | found.nFileSizeLow, found.ftLastWriteTime };
+    return stamp;
+}
+
+/* Merges the conflict copies in the record's folder into memory, where the lamp, the tip
+   and the dialog follow them. Every copy is considered at every look, but only one that
+   is new or changed since its last merge is read: one merged already costs its entry in
+   the folder's listing, and the player's later changes to what it held stand. A name
+   that is a copy's but whose file does not read as a record is left alone. Returns
+   COPIES_SAVE when the record on disk lacks what a copy read now adds (never while there
+   is no record: a sync engine puts the winner in place a moment after it renamed the
+   old record to a copy), COPIES_LATER when a copy or a guard wants another look. */
+int MergeCopies()
+{
+    wchar_t pattern[SETTINGS_PATH_MAX + 1];
+    for (int i = 0; i < known_count; i++)
+        known[i].listed = 0;
+    int result = SettleGuards();
+    WIN32_FIND_DATAW found;
+    HANDLE search = PathInCurrentDirectory(L"Quorvel*", pattern, SETTINGS_PATH_MAX + 1)
+        ? FindFirstFileW(pattern, &found) : INVALID_HANDLE_VALUE;
+    if (search == INVALID_HANDLE_VALUE) {
+        if (GetLastError() == ERROR_FILE_NOT_FOUND)
+            ForgetUnlisted();
+        return result;
+    }
+    const OwnedValues memory = MemoryValues();
+    OwnedValues joined = memory, disk = {}, disk_joined;
+    const int on_disk = RecordOnDisk(&disk);
+    disk_joined = disk;
+    do {
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            || !IsConflictCopyName(found.cFileName, wcslen(found.cFileName)))
+            continue;
+        KnownCopy *copy = Known(found.cFileName);
+        if (copy && SameStamp(copy->stamp, StampOfListed(found)))
+            copy->listed = 1;
+        else
+            result |= TakeCopy(found.cFileName, &joined, &disk_joined);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    ForgetUnlisted();
+    if (!SameOwned(joined, memory)) {
+        /* An order from the other PC replaces this one's as one received here would. */
+        for (int k = 0; k < CRAFT_COUNT; k++)
+            if (joined.craft[k].next_time != memory.craft[k].next_time)
+                OrderReceived(k);
+        SetMemory(joined);
+        CountTaken();
+    }
+    if (on_disk && !SameOwned(disk_joined, disk))
+        result |= COPIES_SAVE;
+    return result;
+}
+
 /* Asks the shell to move a file to the Recycle Bin, without a dialog or a sound. */
 static void AskShellToRecycle(const wchar_t *path)
 {
@@ -113,67 +316,131 @@ static void AskShellToRecycle(const wchar_t *path)
     operation.wFunc = FO_DELETE;
     operation.pFrom = from;
     operation.fFlags = FOF_ALLOWUNDO | FOF_NO_UI;
+    moving = 1;
     SHFileOperationW(&operation);
+    moving = 0;
+    Step(STEP_COPY_MOVED);
 }
 
-/* Moves a file to the Recycle Bin, or leaves it where it is; it is never deleted outright.
+/* Whether a hard link failed because the drive cannot make one at all (FAT, some shares),
+   rather than for a passing reason. */
+static bool NoLinksHere(DWORD error)
+{
+    return error == ERROR_NOT_SUPPORTED || error == ERROR_INVALID_FUNCTION || error == ERROR_CALL_NOT_IMPLEMENTED
+        || error == ERROR_NOT_SAME_DEVICE || error == ERROR_INVALID_PARAMETER || error == ERROR_TOO_MANY_LINKS;
+}
+
+/* Moves a copy to the Recycle Bin, or leaves it where it is; it is never deleted outright.
    The shell's answer proves nothing: where a drive has no bin it deletes the file and
    reports success (so does Wine without the desktop's data folder). So the file first
-   gets a second name, the draft's, which keeps it while the shell works. A move to the
-   bin keeps every name the file had; a deletion takes one away, and the second name then
-   puts it back. A file the shell left in place (another program holds it) is tried again
-   later. */
-static int RecycleGuarded(const wchar_t *path)
+   gets a second name, its guard, which keeps it while the shell works. A move to the bin
+   keeps every name the file had; a deletion takes one away, and the guard then gives the
+   copy its name back, now or at the next look. A copy the shell left in place, or whose
+   fate cannot be told, is tried again later. A read-only copy stays: letting go of its
+   guard would take the mark off the file. */
+static int RecycleGuarded(const wchar_t *path, const wchar_t *name)
 {
     wchar_t guard[SETTINGS_PATH_MAX + 1];
-    if (!DraftPath(guard, SETTINGS_PATH_MAX + 1) || !DiscardDraft(guard))
+    DWORD attributes = GetFileAttributesW(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES)
         return RECYCLE_LATER;
-    if (!CreateHardLinkW(guard, path, nullptr)) {
-        DWORD error = GetLastError();
-        /* A drive that cannot give a file a second name cannot keep it safe. */
-        return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION
-                || error == ERROR_ACCESS_DENIED || error == ERROR_FILE_NOT_FOUND
-            ? RECYCLE_LATER : RECYCLE_NO_BIN;
-    }
+    if ((attributes & FILE_ATTRIBUTE_READONLY) || !GuardPath(name, guard))
+        return RECYCLE_STAYS;
+    if (!Gone(guard))
+        return SettleGuard(guard, path), RECYCLE_LATER;
+    if (!CreateHardLinkW(guard, path, nullptr))
+        return NoLinksHere(GetLastError()) ? RECYCLE_STAYS : RECYCLE_LATER;
     const DWORD links = LinkCount(guard);
+    if (links < 2)
+        return SettleGuard(guard, path), RECYCLE_LATER;
     AskShellToRecycle(path);
-    if (GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES) {
-        DiscardDraft(guard);
+    if (!Gone(path))
+        return SettleGuard(guard, path), RECYCLE_LATER;
+    const DWORD now = LinkCount(guard);
+    if (now == 0)
         return RECYCLE_LATER;
-    }
-    if (links >= 2 && LinkCount(guard) == links) {
-        DiscardDraft(guard);
-        return RECYCLE_DONE;
-    }
-    MoveFileExW(guard, path, MOVEFILE_WRITE_THROUGH);
-    return RECYCLE_NO_BIN;
+    SettleGuard(guard, path);
+    return now == links ? RECYCLE_DONE : RECYCLE_NO_BIN;
 }
 
-/* Puts in the Recycle Bin each copy the last merge read whose every value the record on
-   disk now holds, and that is still as it was read (a copy changed since is merged again
-   at the next look). Returns how many the shell could not move now (another program
-   holds them), to be tried again at a later look. */
+/* Puts in the Recycle Bin each listed copy whose news the record on disk holds (it adds
+   nothing, or a save has put a record in place since it was merged), that holds no line
+   of its own, and that is still as it was read (a copy changed since is read again at the
+   next look). Returns how many wait for a later look: the shell could not move them now,
+   or more than one look moves. */
 int RecycleCopies()
 {
     OwnedValues disk;
-    int waiting = 0;
-    for (int i = 0; i < merged_count && !bin_unusable && RecordOnDisk(&disk); i++) {
-        wchar_t path[SETTINGS_PATH_MAX + 1];
+    int waiting = 0, moved = 0;
+    for (int i = 0; i < known_count && !bin_unusable && RecordOnDisk(&disk); i++) {
+        wchar_t path[SETTINGS_PATH_MAX + 1], name[MAX_PATH];
         FileStamp now;
-        const MergedCopy &copy = merged[i];
-        if (!SameOwned(JoinCopy(disk, copy.values), disk)
+        const KnownCopy &copy = known[i];
+        if (!copy.listed || !copy.record || copy.own_lines || copy.stays
+            || (copy.merged_at == SavesDone() && !SameOwned(JoinCopy(disk, copy.values, ReplacedNext()), disk))
             || !PathInCurrentDirectory(copy.name, path, SETTINGS_PATH_MAX + 1)
             || !StampOf(path, &now) || !SameStamp(now, copy.stamp))
             continue;
-        switch (RecycleGuarded(path)) {
+        if (moved == COPIES_AT_ONCE) {
+            waiting++;
+            continue;
+        }
+        wcscpy(name, copy.name);
+        switch (RecycleGuarded(path, name)) {
+        case RECYCLE_DONE:
+            moved++;
+            break;
         case RECYCLE_LATER:
             waiting++;
+            break;
+        case RECYCLE_STAYS:
+            if (KnownCopy *stays = Known(name))
+                stays->stays = 1;
             break;
         case RECYCLE_NO_BIN:
             bin_unusable = 1;
             break;
         }
     }
-    merged_count = 0;
     return waiting;
+}
+
+/* At a load, a new run: no copy is known and the bin is given a chance. */
+void ForgetCopies()
+{
+    known_count = 0;
+    bin_unusable = 0;
+}
+
+/* A save asked for while the shell moves a copy waits until the move is over; 1 when it
+   was put off. */
+int PostponeSave()
+{
+    if (!moving)
+        return 0;
+    save_asked = 1;
+    return 1;
+}
+
+/* Whether a save was put off during a move, which the caller is now to make. */
+int SaveAskedDuringMove()
+{
+    int asked = save_asked;
+    save_asked = 0;
+    return asked;
+}
+
+/* The name of a copy that holds lines of the player's own and has not been named to the
+   player yet in this run; 0 when there is none. */
+int CopyToReport(wchar_t *name, size_t count)
+{
+    for (int i = 0; i < known_count; i++) {
+        KnownCopy &copy = known[i];
+        if (copy.listed && copy.record && copy.own_lines && !copy.reported) {
+            copy.reported = 1;
+            lstrcpynW(name, copy.name, (int)count);
+            return 1;
+        }
+    }
+    return 0;
 }

@@ -34,8 +34,10 @@ static SupersededNext superseded;
 static uint32_t stale_copies;
 
 /* How many times values changed outside were taken into memory; the shell compares it
-   with what its lamp and dialog last followed. */
+   with what its lamp and dialog last followed. How many saves have put a record in
+   place: a conflict copy merged before one of them has had its news saved. */
 static uint32_t changes_taken;
+static uint32_t saves_done;
 
 void (*settings_step_hook)(int step);
 
@@ -230,6 +232,18 @@ void OrderReceived(int k)
     NoteSuperseded(&superseded, k, crafts[k].next_time);
 }
 
+/* The NEXT values each craft held before its latest order: a copy that brings one back is old news. */
+const SupersededNext &ReplacedNext()
+{
+    return superseded;
+}
+
+/* How many saves have put a record in place so far. */
+uint32_t SavesDone()
+{
+    return saves_done;
+}
+
 /* How many stale copies of the file looks have found so far. */
 uint32_t StaleCopiesFound()
 {
@@ -248,6 +262,7 @@ void RememberWritten(const wchar_t *path)
     FileStamp stamp;
     StampOf(path, &stamp);
     Remember(written, stamp);
+    saves_done++;
 }
 
 /* Whether the file is still as the last look found it. */

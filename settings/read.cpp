@@ -183,6 +183,7 @@ int LoadSettings()
 {
     wchar_t path[SETTINGS_PATH_MAX + 1];
     ForgetSeen();
+    ForgetCopies();
     for (CraftTimer &craft : crafts)
         craft.alerted = 0;
     if (!SettingsPath(path, SETTINGS_PATH_MAX + 1)) {

@@ -41,6 +41,12 @@ FileState ReadSteadily(const wchar_t *path, const OwnedValues &unset, OwnedValue
                        FileStamp *stamp);
 void CountTaken();
 int RecordOnDisk(OwnedValues *values);
+const SupersededNext &ReplacedNext();
+uint32_t SavesDone();
+
+/* Conflict copies (settings/copies.cpp). */
+int PostponeSave();
+void ForgetCopies();
 
 /* Saving (settings/save.cpp). */
 int DraftPath(wchar_t *path, size_t count);

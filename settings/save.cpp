@@ -128,9 +128,11 @@ static int SaveOnce(const wchar_t *path, const wchar_t *draft)
 /* Writes the whole state. The record is never written in place: the new one is built
    beside it and then takes its place in one step, so that a kill or a power cut at any
    moment leaves either the old record or the new one, complete. Each try first takes in
-   what was changed in the file outside Quorvel, and a file that changes again while the
-   new one is being built is looked at anew, so a save never writes back a value over
-   one changed since Quorvel last saw it. A record that another program holds a moment
+   what was changed in the file outside Quorvel and what conflict copies beside it add,
+   and a file that changes again while the new one is being built is looked at anew, so
+   a save never writes back a value over one changed since Quorvel last saw it, nor the
+   other PC's values over this one's. A save asked for while the shell moves a copy to
+   the bin is made right after the move (the caller asks SaveAskedDuringMove). A record that another program holds a moment
    is waited for, up to about two seconds. Returns 1 when every key was written and the
    new record is in place; what was not saved stays in memory and goes out with the
    next save. */
@@ -140,11 +142,15 @@ int SaveSettings()
     if (!SettingsPath(path, SETTINGS_PATH_MAX + 1)
         || !DraftPath(draft, SETTINGS_PATH_MAX + 1))
         return 0;
+    if (PostponeSave())
+        return 1;
     const DWORD started = GetTickCount();
     for (int changed = 0;;) {
         int result = TRY_REFUSED;
-        if (LookAtRecord() != LOOK_LATER)
+        if (LookAtRecord() != LOOK_LATER) {
+            MergeCopies();
             result = SaveOnce(path, draft);
+        }
         else if (!StillAsLooked(path))
             result = TRY_CHANGED;
         if (result == TRY_SAVED)

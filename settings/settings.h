@@ -46,6 +46,7 @@ struct SupersededNext {
 };
 
 void NoteSuperseded(SupersededNext *superseded, int k, int32_t next_time);
+bool IsSuperseded(const SupersededNext &superseded, int k, int32_t next_time);
 OwnedValues MergeOwned(const OwnedValues &base, const OwnedValues &file, const OwnedValues &memory,
                        const SupersededNext &superseded, int *stale_found);
 bool SameOwned(const OwnedValues &a, const OwnedValues &b);
@@ -64,14 +65,17 @@ uint32_t StaleCopiesFound();
    settings/copies.cpp). What merging them found: the record on disk lacks what a copy
    adds and wants saving; a copy could not be read whole now and wants another look. */
 bool IsConflictCopyName(const wchar_t *name, size_t length);
-OwnedValues JoinCopy(const OwnedValues &record, const OwnedValues &copy);
+OwnedValues JoinCopy(const OwnedValues &record, const OwnedValues &copy, const SupersededNext &replaced);
+bool HoldsOwnLines(const char *copy, size_t copy_size, const char *record, size_t record_size);
 enum { COPIES_SAVE = 1, COPIES_LATER = 2 };
 int MergeCopies();
 int RecycleCopies();
+int CopyToReport(wchar_t *name, size_t count);
+int SaveAskedDuringMove();
 
 /* Called, when set, at the named steps of a look and of a save, so that a test can
    change the file at exactly that moment. Null in the program. */
-enum SettingsStep { STEP_LOOK_READ, STEP_SAVE_BUILT };
+enum SettingsStep { STEP_LOOK_READ, STEP_SAVE_BUILT, STEP_COPY_MOVED };
 extern void (*settings_step_hook)(int step);
 
 #endif

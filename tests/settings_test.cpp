@@ -290,20 +290,24 @@ std::vector<double> Row(const OwnedValues &values)
 
 // Each owned key in turn, changed in the file since it was last seen (outside), changed
 // in memory only (inside), in both or in neither, while every other key is changed
-// inside: a change made outside is never lost, and neither is one made inside; but a
-// NEXT back from before one of the craft's last four orders (held, oldest first) is a
-// stale copy: memory stays.
-TEST(MergeOwned, AKeyTakesTheFilesValueExactlyWhenTheFileChangedIt)
+// inside: a change made on one side only is never lost; a key changed on both sides is
+// joined (the higher value; the dialog's position stays memory's), so that an unsaved
+// step or order survives the other PC's file. A NEXT back from before one of the craft's
+// last four orders (held, oldest first) is a stale copy: memory stays.
+TEST(MergeOwned, AKeyTakesTheSideThatChangedItAndJoinsWhenBothDid)
 {
-    const struct { const char *change; double base, file, memory; std::vector<double> held; double merged, next; } cases[] = {
-        { "neither", 1, 1, 1, {}, 1, 1 },
-        { "outside", 1, 2, 1, {}, 2, 2 },
-        { "inside", 1, 1, 3, {}, 3, 3 },
-        { "both", 1, 2, 3, {}, 2, 2 },
-        { "outside, back to a value held before the order", 1, 2, 3, { 2 }, 2, 3 },
-        { "outside, back to a value held four orders ago", 1, 2, 3, { 2, 5, 6, 7 }, 2, 3 },
-        { "outside, back to a value held five orders ago", 1, 2, 3, { 2, 5, 6, 7, 8 }, 2, 2 },
-        { "outside, to a value never held", 1, 2, 3, { 4 }, 2, 2 },
+    const struct { const char *change; double base, file, memory; std::vector<double> held; double merged, position, next; int stale; } cases[] = {
+        { "neither", 1, 1, 1, {}, 1, 1, 1, 0 },
+        { "outside", 1, 2, 1, {}, 2, 2, 2, 0 },
+        { "inside", 1, 1, 3, {}, 3, 3, 3, 0 },
+        { "both, memory higher", 1, 2, 3, {}, 3, 3, 3, 0 },
+        { "both, the file higher", 1, 3, 2, {}, 3, 2, 3, 0 },
+        { "both, alike", 1, 2, 2, {}, 2, 2, 2, 0 },
+        { "outside, back to a value held before the order", 3, 2, 3, { 2 }, 2, 2, 3, 1 },
+        { "both, the file back to a later value held before the order", 1, 4, 3, { 4 }, 4, 3, 3, 1 },
+        { "outside, back to a value held four orders ago", 3, 2, 3, { 2, 5, 6, 7 }, 2, 2, 3, 1 },
+        { "outside, back to a value held five orders ago", 3, 2, 3, { 2, 5, 6, 7, 8 }, 2, 2, 2, 0 },
+        { "outside, to a value never held", 3, 2, 3, { 4 }, 2, 2, 2, 0 },
     };
     for (int key = 0; key < 8; key++) {
         for (const auto &c : cases) {
@@ -312,7 +316,7 @@ TEST(MergeOwned, AKeyTakesTheFilesValueExactlyWhenTheFileChangedIt)
             file[key] = c.file;
             memory[key] = c.memory;
             const bool next_key = key == 4 || key == 7;
-            merged[key] = next_key ? c.next : c.merged;
+            merged[key] = next_key ? c.next : key < 2 ? c.position : c.merged;
             SupersededNext held = {};
             for (int k = 0; k < CRAFT_COUNT; k++)
                 for (double value : c.held)
@@ -320,7 +324,7 @@ TEST(MergeOwned, AKeyTakesTheFilesValueExactlyWhenTheFileChangedIt)
             int stale = 0;
             EXPECT_EQ(Row(MergeOwned(Owned(base), Owned(file), Owned(memory), held, &stale)), merged)
                 << "key " << key << " changed " << c.change;
-            EXPECT_EQ(stale, next_key && c.next != c.merged ? 1 : 0) << "key " << key << " " << c.change;
+            EXPECT_EQ(stale, next_key ? c.stale : 0) << "key " << key << " " << c.change;
         }
     }
 }
@@ -331,6 +335,7 @@ TEST(MergeOwned, AKeyTakesTheFilesValueExactlyWhenTheFileChangedIt)
 // record, of the copy, and joined.
 TEST(ConflictCopies, AJoinTakesTheLaterOrderTheHigherSkillAndEitherTracking)
 {
+    const SupersededNext none = {};
     const double cases[][9] = {
         { 1, 50.0, 1800000000, 1, 50.1, 1800003600, 1, 50.1, 1800003600 },
         { 1, 70.0, 0, 1, 69.9, 1800003600, 1, 70.0, 1800003600 },
@@ -342,12 +347,41 @@ TEST(ConflictCopies, AJoinTakesTheLaterOrderTheHigherSkillAndEitherTracking)
         for (int swap = 0; swap < 2; swap++) {
             const double *a = c + 3 * swap, *b = c + 3 - 3 * swap, *j = c + 6;
             const OwnedValues copy = Owned({ 30, 40, b[0], b[1], b[2], b[0], b[1], b[2] }),
-                              joined = JoinCopy(Owned({ 10, 20, a[0], a[1], a[2], a[0], a[1], a[2] }), copy);
+                              joined = JoinCopy(Owned({ 10, 20, a[0], a[1], a[2], a[0], a[1], a[2] }), copy, none);
             EXPECT_EQ(Row(joined), std::vector<double>({ 10, 20, j[0], j[1], j[2], j[0], j[1], j[2] }))
                 << a[0] << " " << a[1] << " " << a[2] << " joined with " << b[0] << " " << b[1] << " " << b[2];
-            EXPECT_TRUE(SameOwned(JoinCopy(joined, copy), joined)) << "joined twice";
+            EXPECT_TRUE(SameOwned(JoinCopy(joined, copy, none), joined)) << "joined twice";
         }
     }
+    // A NEXT of the copy that an order here replaced is old news, even a later one (a
+    // 2-hour wait received after a 6-hour one): the blacksmith's joins nothing.
+    SupersededNext replaced = {};
+    NoteSuperseded(&replaced, 0, 1800021600);
+    const OwnedValues record = Owned({ 10, 20, 1, 70.0, 1800007200, 1, 70.0, 1800007200 }),
+                      copy = Owned({ 30, 40, 1, 70.0, 1800021600, 1, 70.0, 1800021600 });
+    EXPECT_EQ(Row(JoinCopy(record, copy, replaced)),
+              std::vector<double>({ 10, 20, 1, 70.0, 1800007200, 1, 70.0, 1800021600 }));
+}
+
+// Only lines the player wrote make a copy stay: what Quorvel owns is merged, and a line
+// the record holds alike (case of names, spaces around '=', line endings aside) adds nothing.
+TEST(ConflictCopies, ACopyHoldsLinesOfItsOwnWhenTheRecordLacksOrChangesOne)
+{
+    const std::string record = "[SYSTEM]\r\nVERSION=1\r\n[SMITH]\r\nSKILL=50.0\r\nNEXT=5\r\n; mine\r\n"
+                               "[HOTKEYS]\r\nSTATUS=Ctrl+Alt+S\r\n";
+    const struct { const char *copy; bool own; } cases[] = {
+        { "[SYSTEM]\r\nVERSION=1\r\n[SMITH]\r\nSKILL=50.0\r\nNEXT=5\r\n; mine\r\n[HOTKEYS]\r\nSTATUS=Ctrl+Alt+S\r\n", false },
+        { "\xEF\xBB\xBF[smith]\nskill = 61.0\nnext=9\n[Hotkeys]\n  status =  Ctrl+Alt+S \n[TAILOR]\nNEXT=3\n", false },
+        { "[SMITH]\r\nNEXT=7\r\n[HOTKEYS]\r\nRECEIVED_SMITH=Ctrl+Alt+B\r\n", true },
+        { "[SMITH]\r\nNEXT=7\r\n[HOTKEYS]\r\nSTATUS=Ctrl+Alt+X\r\n", true },
+        { "[SMITH]\r\nNEXT=7\r\n[HOTKEYS]\r\nSTATUS=ctrl+alt+s\r\n", true },
+        { "[SMITH]\r\nNEXT=7\r\n; theirs\r\n", true },
+        { "[SMITH]\r\nNEXT=7\r\nNOTE=x\r\n", true },
+        { "[SMITH]\r\nNEXT=7\r\n[NOTES]\r\n", true },
+        { "[TAILOR]\r\nNEXT=7\r\nSTATUS=Ctrl+Alt+S\r\n", true },
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(HoldsOwnLines(c.copy, strlen(c.copy), record.data(), record.size()), c.own) << c.copy;
 }
 
 // The engines' names for a conflict copy of the record, in any case, and names that are not.
