@@ -104,7 +104,7 @@ std::string UnixPath(const std::string &path)
 
 // A copy whose only news is a section the player wrote on the other PC stays, byte for
 // byte, and a balloon names it once; its hotkey is not taken up. A copy that adds nothing
-// at all goes to the Recycle Bin.
+// at all goes to the Recycle Bin, keeping its attributes.
 TEST(TwoPcs, ACopyWithLinesOfItsOwnStaysAndIsNamedWhileOneThatAddsNothingGoesToTheBin)
 {
     TempDir dir;
@@ -114,6 +114,7 @@ TEST(TwoPcs, ACopyWithLinesOfItsOwnStaysAndIsNamedWhileOneThatAddsNothingGoesToT
     WriteText(ini, "[SMITH]\r\nAVAILABLE=1\r\nNEXT=" + order + "\r\n");
     WriteText(dir.File(own.c_str()), own_text);
     WriteText(dir.File(nothing.c_str()), "[smith]\r\nnext = " + order + "\r\n");
+    SetFileAttributesA(dir.File(nothing.c_str()).c_str(), FILE_ATTRIBUTE_HIDDEN);
     ASSERT_TRUE(CreateDirectoryA(data.c_str(), nullptr));
     SetEnvironmentVariableA("XDG_DATA_HOME", UnixPath(data).c_str());
     Quorvel app;
@@ -125,7 +126,8 @@ TEST(TwoPcs, ACopyWithLinesOfItsOwnStaysAndIsNamedWhileOneThatAddsNothingGoesToT
         for (const balloons::Balloon &balloon : balloons::Shown())
             named = balloon.text;
     EXPECT_FALSE(Exists(dir.File(nothing.c_str())));
-    EXPECT_TRUE(Exists(data + "\\Trash\\files\\" + nothing));
+    EXPECT_EQ(GetFileAttributesA((data + "\\Trash\\files\\" + nothing).c_str()) & FILE_ATTRIBUTE_HIDDEN,
+              (DWORD)FILE_ATTRIBUTE_HIDDEN) << "in the bin, hidden as it was";
     EXPECT_EQ(ReadText(dir.File(own.c_str())), own_text);
     EXPECT_EQ(named, Wide(own) + L" holds lines of its own. Copy them into Quorvel.ini by hand, then delete the copy.");
     EXPECT_EQ(IniValue(ini, "HOTKEYS", "STATUS"), "<missing>") << "foreign lines are never merged";

@@ -4,6 +4,10 @@
 //   pc Quorvel.exe FOLDER watch          exits once the folder holds no conflict copy;
 //                                        fails if meanwhile the lamp turned red or a
 //                                        notice showed
+//   pc Quorvel.exe FOLDER stepheld       steps the tailor and saves (the status dialog
+//                                        closed), steps it again without a save, then
+//                                        exits once a conflict copy came and went, as
+//                                        watch does
 #include <windows.h>
 
 #include <cstdio>
@@ -15,20 +19,47 @@
 
 using namespace e2e;
 
+// Whether the folder holds a conflict copy now.
+static bool CopyThere(const std::string &copies)
+{
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(copies.c_str(), &found);
+    return search != INVALID_HANDLE_VALUE && FindClose(search);
+}
+
+// Steps the tailor and saves it, steps it again and keeps that step in memory only; then
+// waits up to a minute for a conflict copy to come. True when one came.
+static bool StepAndHold(Quorvel &app, const std::string &copies)
+{
+    app.Command(IDM_UPSKILL_TAILOR);
+    app.Post(WM_COMMAND, IDM_STATUS);
+    HWND dialog = app.WaitForDialog("Quorvel", 5000);
+    if (!dialog)
+        return false;
+    PostMessageA(GetDlgItem(dialog, IDC_STATUS_OK), BM_CLICK, 0, 0);
+    for (DWORD start = GetTickCount(); app.FindDialog("Quorvel") && GetTickCount() - start < 5000;)
+        Sleep(50);
+    app.Command(IDM_UPSKILL_TAILOR);
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 60000; Sleep(50))
+        if (CopyThere(copies))
+            return true;
+    return false;
+}
+
 int main(int argc, char **argv)
 {
     Quorvel app;
     if (argc != 4 || !app.Start(argv[2], SW_SHOWNORMAL, argv[1]))
         return 2;
     const std::string copies = std::string(argv[2]) + "\\Quorvel.sync-conflict-*", act = argv[3];
-    WIN32_FIND_DATAA found;
     bool alerted = false, copy = act == "watch";
-    if (!copy)
+    if (act == "order" || act == "upskill")
         app.Command(act == "order" ? IDM_RECEIVED_SMITH : IDM_UPSKILL_TAILOR);
+    if (act == "stepheld")
+        copy = StepAndHold(app, copies);
     for (DWORD start = GetTickCount(); copy && GetTickCount() - start < 30000; Sleep(50)) {
         alerted = alerted || TrayLamp() == LAMP_RED || !balloons::Shown().empty();
-        HANDLE search = FindFirstFileA(copies.c_str(), &found);
-        copy = search != INVALID_HANDLE_VALUE && FindClose(search);
+        copy = CopyThere(copies);
     }
     printf("pc %s: the copy is %s; the lamp %s\n", argv[3], copy ? "still there" : "gone",
            alerted ? "turned red or a notice showed" : "stayed green");

@@ -4,7 +4,10 @@
 # Syncthing starts again, so that B's newer file wins and A's becomes a conflict copy in
 # both folders; then A's Quorvel starts. Passes when both records hold A's order and B's
 # step, no copy is left in either folder (A's is in the Recycle Bin), and A's lamp never
-# turned red. Runs under the suite's Wine; exits 77 (skipped) without syncthing.
+# turned red. Then a second day: B saves a tailor step and holds another unsaved while A,
+# offline, receives an order; A comes back and its newer file wins on B. Passes when both
+# records hold A's order and B's unsaved step. Runs under the suite's Wine; exits 77
+# (skipped) without syncthing.
 #   two_pcs.sh WORK_DIR Quorvel.exe pc.exe
 set -euo pipefail
 work=$1/two_pcs exe="Z:${2//\//\\}" pc=$3
@@ -27,6 +30,7 @@ wait_until() {
   shift 2
   for i in $(seq $((seconds * 5))); do "$@" && return 0; sleep 0.2; done
   echo "FAILED: $what within $seconds s"
+  show
   exit 1
 }
 
@@ -68,7 +72,7 @@ start() {
 # Runs PC $1's Quorvel for one act ($2), with its Recycle Bin in the work folder.
 quorvel() {
   local folder="Z:$work/$1/folder"
-  XDG_DATA_HOME=$work/data timeout 60 wine "$pc" "$exe" "${folder//\//\\}" "$2"
+  XDG_DATA_HOME=$work/data timeout 100 wine "$pc" "$exe" "${folder//\//\\}" "$2"
 }
 
 record() { tr -d '\r' <"$work/$1/folder/Quorvel.ini"; }
@@ -76,7 +80,8 @@ key() { record "$1" | sed -n "/^\[$2\]/,/^\[/s/^$3=//p"; }
 copies() { find "$work/$1/folder" -maxdepth 1 -name 'Quorvel.sync-conflict-*' | wc -l; }
 in_step() { [ -f "$work/b/folder/Quorvel.ini" ] && [ "$(record a)" = "$(record b)" ]; }
 in_conflict() { in_step && [ "$(copies a)" = 1 ] && [ "$(copies b)" = 1 ]; }
-merged() { in_step && [ "$(key a SMITH NEXT) $(key a TAILOR SKILL) $(copies a) $(copies b)" = "$order 60.1 0 0" ]; }
+merged() { in_step && [ "$(key a SMITH NEXT) $(key a TAILOR SKILL) $(copies a) $(copies b)" = "$order $1 0 0" ]; }
+saved() { [ "$(key b TAILOR SKILL)" = "$1" ]; }
 show() { for p in a b; do echo "  $p: blacksmith NEXT=$(key $p SMITH NEXT), tailor SKILL=$(key $p TAILOR SKILL), $(copies $p) copies"; done; }
 
 rm -rf "$work"
@@ -94,7 +99,20 @@ start b
 wait_until 60 "B's newer record winning, A's becoming a conflict copy in both folders" in_conflict
 show
 quorvel a watch
-wait_until 60 "both records holding A's order and B's step, with no copy left" merged
+wait_until 60 "both records holding A's order and B's step, with no copy left" merged 60.1
 show
 ls "$work/data/Trash/files" | grep -q '^Quorvel\.sync-conflict-' || { echo "FAILED: the copy is not in the Recycle Bin"; exit 1; }
+
+stop a
+quorvel b stepheld >"$work/b.log" 2>&1 &
+held=$!
+wait_until 30 "B saving its tailor step" saved 60.2
+sleep 1.1
+quorvel a order
+order=$(key a SMITH NEXT)
+echo "B saved the tailor at 60.2 and holds 60.3 unsaved; A, offline, received an order (NEXT=$order) later"
+start a
+wait $held || { cat "$work/b.log"; echo "FAILED: B's Quorvel saw no conflict copy come and go, or alerted"; exit 1; }
+wait_until 60 "both records holding A's order and B's unsaved step, with no copy left" merged 60.3
+show
 echo PASSED
