@@ -1,10 +1,8 @@
 /* A sync engine's conflict copies of the record, merged into it once each and then put
-   in the Recycle Bin. A copy goes only once its news is saved, only when it holds no line
-   of the player's own, and only ever to the bin: if the bin cannot take it, it stays
-   where it is. While the shell moves a copy, a second name (its guard) keeps the file. */
+   in the Recycle Bin (settings/bin.cpp). A copy goes only once its news is saved, only
+   when it holds no line of the player's own, and only ever to the bin: if the bin cannot
+   take it, it stays where it is. */
 #include "settings/record.h"
-
-#include <shellapi.h>
 
 #include <cstdlib>
 #include <cwchar>
@@ -12,10 +10,6 @@
 /* At most this many copies are moved to the bin in one look; more wait for the next.
    A copy or record larger than TEXT_MAX is not compared line by line: it stays. */
 enum { COPIES_AT_ONCE = 16, TEXT_MAX = 65536 };
-
-/* The name a copy's guard takes beside it: the copy's with this added, which no save
-   touches and which is no copy's name. */
-static const wchar_t guard_suffix[] = L".guard";
 
 /* A copy as the last merge of it read it: its name, the file as read, the values it
    holds, whether it reads as a record at all, whether it holds lines of the player's own
@@ -40,18 +34,11 @@ static int known_count, known_room;
    with no bin): copies stay for the rest of the run instead of being tried at every look. */
 static int bin_unusable;
 
-/* Set while the shell moves a copy to the bin, which may dispatch messages meanwhile;
-   a save asked for then waits until the move is over. */
-static int moving;
-static int save_asked;
-
 /* The text of a copy and of the record, compared line by line. */
 static char copy_text[TEXT_MAX], record_text[TEXT_MAX];
 
 /* What a copy holds of a key it does not set: nothing a join would take. */
 static const OwnedValues nothing_set = {};
-
-enum RecycleResult { RECYCLE_LATER, RECYCLE_DONE, RECYCLE_STAYS, RECYCLE_NO_BIN };
 
 /* Whether a file reads as a record: a craft section with a NEXT key. */
 static bool ReadsAsRecord(const wchar_t *path)
@@ -69,6 +56,14 @@ static KnownCopy *Known(const wchar_t *name)
         if (_wcsicmp(known[i].name, name) == 0)
             return &known[i];
     return nullptr;
+}
+
+/* A copy whose guard waits to give it its name back stays known, so that it is not
+   merged again once it has. */
+void KeepListed(const wchar_t *name)
+{
+    if (KnownCopy *copy = Known(name))
+        copy->listed = 1;
 }
 
 /* A place for a copy not known yet; null when there is no memory for it (it is then
@@ -97,89 +92,6 @@ static void ForgetUnlisted()
         if (known[i].listed)
             known[kept++] = known[i];
     known_count = kept;
-}
-
-/* How many names a file has; 0 when it cannot be opened. */
-static DWORD LinkCount(const wchar_t *path)
-{
-    HANDLE file = CreateFileW(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return 0;
-    BY_HANDLE_FILE_INFORMATION information;
-    DWORD links = GetFileInformationByHandle(file, &information) ? information.nNumberOfLinks : 0;
-    CloseHandle(file);
-    return links;
-}
-
-/* Whether the folder says there is no file of that name: a file it cannot tell about
-   (held, about to be deleted) may still be there. */
-static bool Gone(const wchar_t *path)
-{
-    return GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES
-        && (GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND);
-}
-
-/* Settles a guard: where its file has another name (the copy in place, or in the bin)
-   the guard goes, with the file's attributes untouched; where the guard is the file's
-   only name and the copy's name is free, it takes the copy's name again. A guard whose
-   file has no other name is never deleted, nor one while the copy's name cannot be told
-   about (deleted while another program holds it open, Windows keeps that name pending
-   until it lets go, and it then goes). Returns 0 while that cannot be done now: the
-   copy's name is taken, or the rename is refused. */
-static int SettleGuard(const wchar_t *guard, const wchar_t *path)
-{
-    const DWORD links = LinkCount(guard);
-    if (links == 0)
-        return Gone(guard);
-    const bool there = GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES;
-    if (!there && !Gone(path))
-        return 0;
-    if (links >= 2)
-        return DeleteFileW(guard) || GetLastError() == ERROR_FILE_NOT_FOUND;
-    return !there && MoveFileExW(guard, path, MOVEFILE_WRITE_THROUGH);
-}
-
-/* The full name of a copy's guard; 0 when it would not fit the path limit. */
-static int GuardPath(const wchar_t *name, wchar_t *guard)
-{
-    wchar_t guard_name[MAX_PATH + 8];
-    if (wcslen(name) + wcslen(guard_suffix) >= MAX_PATH)
-        return 0;
-    wcscpy(guard_name, name);
-    wcscat(guard_name, guard_suffix);
-    return PathInCurrentDirectory(guard_name, guard, SETTINGS_PATH_MAX + 1);
-}
-
-/* Settles the guards an earlier move left (the shell deleted a copy outright and its
-   name could not be given back, or the program ended half-way), before anything else is
-   done to copies. A copy whose guard waits counts as listed, so that it is not merged
-   again once it is back. Returns COPIES_LATER while one cannot be settled. */
-static int SettleGuards()
-{
-    wchar_t pattern[SETTINGS_PATH_MAX + 1], guard[SETTINGS_PATH_MAX + 1], path[SETTINGS_PATH_MAX + 1];
-    WIN32_FIND_DATAW found;
-    HANDLE search = PathInCurrentDirectory(L"Quorvel*.guard", pattern, SETTINGS_PATH_MAX + 1)
-        ? FindFirstFileW(pattern, &found) : INVALID_HANDLE_VALUE;
-    if (search == INVALID_HANDLE_VALUE)
-        return 0;
-    int result = 0;
-    do {
-        size_t length = wcslen(found.cFileName), suffix = wcslen(guard_suffix);
-        wchar_t name[MAX_PATH];
-        if (length <= suffix || _wcsicmp(found.cFileName + length - suffix, guard_suffix) != 0)
-            continue;
-        wcsncpy(name, found.cFileName, length - suffix);
-        name[length - suffix] = 0;
-        if (!IsConflictCopyName(name, length - suffix) || !GuardPath(name, guard)
-            || !PathInCurrentDirectory(name, path, SETTINGS_PATH_MAX + 1) || SettleGuard(guard, path))
-            continue;
-        result = COPIES_LATER;
-        if (KnownCopy *copy = Known(name))
-            copy->listed = 1;
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
-    return result;
 }
 
 /* Reads at most TEXT_MAX bytes of a file's text, held open meanwhile; 0 when it cannot
@@ -307,62 +219,6 @@ int MergeCopies()
     return result;
 }
 
-/* Asks the shell to move a file to the Recycle Bin, without a dialog or a sound. */
-static void AskShellToRecycle(const wchar_t *path)
-{
-    wchar_t from[SETTINGS_PATH_MAX + 2] = {};   /* a list, ended by an empty name */
-    wcscpy(from, path);
-    SHFILEOPSTRUCTW operation = {};
-    operation.wFunc = FO_DELETE;
-    operation.pFrom = from;
-    operation.fFlags = FOF_ALLOWUNDO | FOF_NO_UI;
-    moving = 1;
-    SHFileOperationW(&operation);
-    moving = 0;
-    Step(STEP_COPY_MOVED);
-}
-
-/* Whether a hard link failed because the drive cannot make one at all (FAT, some shares),
-   rather than for a passing reason. */
-static bool NoLinksHere(DWORD error)
-{
-    return error == ERROR_NOT_SUPPORTED || error == ERROR_INVALID_FUNCTION || error == ERROR_CALL_NOT_IMPLEMENTED
-        || error == ERROR_NOT_SAME_DEVICE || error == ERROR_INVALID_PARAMETER || error == ERROR_TOO_MANY_LINKS;
-}
-
-/* Moves a copy to the Recycle Bin, or leaves it where it is; it is never deleted outright.
-   The shell's answer proves nothing: where a drive has no bin it deletes the file and
-   reports success (so does Wine without the desktop's data folder). So the file first
-   gets a second name, its guard, which keeps it while the shell works. A move to the bin
-   keeps every name the file had; a deletion takes one away, and the guard then gives the
-   copy its name back, now or at the next look. A copy the shell left in place, or whose
-   fate cannot be told, is tried again later. A read-only copy stays: letting go of its
-   guard would take the mark off the file. */
-static int RecycleGuarded(const wchar_t *path, const wchar_t *name)
-{
-    wchar_t guard[SETTINGS_PATH_MAX + 1];
-    DWORD attributes = GetFileAttributesW(path);
-    if (attributes == INVALID_FILE_ATTRIBUTES)
-        return RECYCLE_LATER;
-    if ((attributes & FILE_ATTRIBUTE_READONLY) || !GuardPath(name, guard))
-        return RECYCLE_STAYS;
-    if (!Gone(guard))
-        return SettleGuard(guard, path), RECYCLE_LATER;
-    if (!CreateHardLinkW(guard, path, nullptr))
-        return NoLinksHere(GetLastError()) ? RECYCLE_STAYS : RECYCLE_LATER;
-    const DWORD links = LinkCount(guard);
-    if (links < 2)
-        return SettleGuard(guard, path), RECYCLE_LATER;
-    AskShellToRecycle(path);
-    if (!Gone(path))
-        return SettleGuard(guard, path), RECYCLE_LATER;
-    const DWORD now = LinkCount(guard);
-    if (now == 0)
-        return RECYCLE_LATER;
-    SettleGuard(guard, path);
-    return now == links ? RECYCLE_DONE : RECYCLE_NO_BIN;
-}
-
 /* Puts in the Recycle Bin each listed copy whose news the record on disk holds (it adds
    nothing, or a save has put a record in place since it was merged), that holds no line
    of its own, and that is still as it was read (a copy changed since is read again at the
@@ -410,24 +266,6 @@ void ForgetCopies()
 {
     known_count = 0;
     bin_unusable = 0;
-}
-
-/* A save asked for while the shell moves a copy waits until the move is over; 1 when it
-   was put off. */
-int PostponeSave()
-{
-    if (!moving)
-        return 0;
-    save_asked = 1;
-    return 1;
-}
-
-/* Whether a save was put off during a move, which the caller is now to make. */
-int SaveAskedDuringMove()
-{
-    int asked = save_asked;
-    save_asked = 0;
-    return asked;
 }
 
 /* The name of a copy that holds lines of the player's own and has not been named to the

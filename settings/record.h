@@ -44,9 +44,13 @@ int RecordOnDisk(OwnedValues *values);
 const SupersededNext &ReplacedNext();
 uint32_t SavesDone();
 
-/* Conflict copies (settings/copies.cpp). */
-int PostponeSave();
+/* Conflict copies (settings/copies.cpp) and their move to the bin (settings/bin.cpp). */
+enum RecycleResult { RECYCLE_LATER, RECYCLE_DONE, RECYCLE_STAYS, RECYCLE_NO_BIN };
 void ForgetCopies();
+void KeepListed(const wchar_t *name);
+int SettleGuards();
+int RecycleGuarded(const wchar_t *path, const wchar_t *name);
+int PostponeSave();
 
 /* Saving (settings/save.cpp). */
 int DraftPath(wchar_t *path, size_t count);
