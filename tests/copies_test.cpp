@@ -8,12 +8,12 @@ namespace {
 
 const char kCopy[] = "Quorvel-DESKTOP-1AB2C3D.ini";
 
-// The Recycle Bin's folder of files, as a Windows path.
-std::string BinFiles()
+// A folder of the Recycle Bin ("files", "info"), as a Windows path.
+std::string Bin(const char *folder)
 {
     char unix_path[MAX_PATH] = "";
     GetEnvironmentVariableA("XDG_DATA_HOME", unix_path, sizeof unix_path);
-    std::string path = std::string("Z:") + unix_path + "/Trash/files";
+    std::string path = std::string("Z:") + unix_path + "/Trash/" + folder;
     std::replace(path.begin(), path.end(), '/', '\\');
     return path;
 }
@@ -25,10 +25,11 @@ void EmptyBinAndTakeTheName(int step)
 {
     if (step != STEP_COPY_MOVED)
         return;
-    DeleteFileA((BinFiles() + "\\" + kCopy).c_str());
+    DeleteFileA((Bin("files") + "\\" + kCopy).c_str());
     CreateDirectoryA(kCopy, nullptr);
 }
 
+// A stored record, and an empty bin.
 class Copies : public Faults {
 protected:
     std::string copy;
@@ -36,13 +37,10 @@ protected:
     void SetUp() override
     {
         Faults::SetUp();
-        char unix_path[MAX_PATH] = "";
-        ASSERT_TRUE(GetEnvironmentVariableA("XDG_DATA_HOME", unix_path, sizeof unix_path)) << "no bin for this test";
         copy = dir + "\\" + kCopy;
-        const std::string bin = BinFiles().substr(0, BinFiles().size() - 6);
-        for (const char *folder : { "\\files\\", "\\info\\" })
-            for (const std::string &name : Names(bin + folder))
-                DeleteFileA((bin + folder + name).c_str());
+        for (const char *folder : { "files", "info" })
+            for (const std::string &name : Names(Bin(folder)))
+                DeleteFileA((Bin(folder) + "\\" + name).c_str());
         WriteAll(ini, kStored);
     }
 };
@@ -73,7 +71,7 @@ TEST_F(Copies, ACopyGoesToTheBinOnlyOnceItsNewsIsSavedAndWhileItIsAsRead)
     ASSERT_EQ(SaveSettings(), 1);
     EXPECT_EQ(RecycleCopies(), 0);
     EXPECT_FALSE(Exists(copy));
-    EXPECT_EQ(ReadAll(BinFiles() + "\\" + kCopy), changed);
+    EXPECT_EQ(ReadAll(Bin("files") + "\\" + kCopy), changed);
 }
 
 // The shell deletes the copy outright and its name is taken: the copy lives on under its
