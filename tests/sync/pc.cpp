@@ -4,10 +4,10 @@
 //   pc Quorvel.exe FOLDER watch          exits once the folder holds no conflict copy;
 //                                        fails if meanwhile the lamp turned red or a
 //                                        notice showed
-//   pc Quorvel.exe FOLDER stepheld       steps the tailor and saves (the status dialog
-//                                        closed), steps it again without a save, then
-//                                        exits once a conflict copy came and went, as
-//                                        watch does
+//   pc Quorvel.exe FOLDER stepheld       steps the tailor and receives an order (which
+//                                        saves), steps the tailor again without a save,
+//                                        then exits once a conflict copy came and went,
+//                                        as watch does
 #include <windows.h>
 
 #include <cstdio>
@@ -27,19 +27,13 @@ static bool CopyThere(const std::string &copies)
     return search != INVALID_HANDLE_VALUE && FindClose(search);
 }
 
-// Steps the tailor and saves it, steps it again and keeps that step in memory only; then
-// waits up to a minute for a conflict copy to come. True when one came.
+// Steps the tailor, then receives a blacksmith order, which saves; steps the tailor again
+// and keeps that step in memory only. Waits up to a minute for a conflict copy to come;
+// true when one came.
 static bool StepAndHold(Quorvel &app, const std::string &copies)
 {
-    app.Command(IDM_UPSKILL_TAILOR);
-    app.Post(WM_COMMAND, IDM_STATUS);
-    HWND dialog = app.WaitForDialog("Quorvel", 5000);
-    if (!dialog)
-        return false;
-    PostMessageA(GetDlgItem(dialog, IDC_STATUS_OK), BM_CLICK, 0, 0);
-    for (DWORD start = GetTickCount(); app.FindDialog("Quorvel") && GetTickCount() - start < 5000;)
-        Sleep(50);
-    app.Command(IDM_UPSKILL_TAILOR);
+    for (int command : { IDM_UPSKILL_TAILOR, IDM_RECEIVED_SMITH, IDM_UPSKILL_TAILOR })
+        app.Command(command);
     for (DWORD start = GetTickCount(); GetTickCount() - start < 60000; Sleep(50))
         if (CopyThere(copies))
             return true;

@@ -4,8 +4,8 @@
 # Syncthing starts again, so that B's newer file wins and A's becomes a conflict copy in
 # both folders; then A's Quorvel starts. Passes when both records hold A's order and B's
 # step, no copy is left in either folder (A's is in the Recycle Bin), and A's lamp never
-# turned red. Then a second day: B saves a tailor step and holds another unsaved while A,
-# offline, receives an order; A comes back and its newer file wins on B. Passes when both
+# turned red. Then a second day: B saves a tailor step with an order and holds another
+# step unsaved while A, offline, receives an order; A comes back and its newer file wins on B. Passes when both
 # records hold A's order and B's unsaved step. Runs under the suite's Wine; exits 77
 # (skipped) without syncthing.
 #   two_pcs.sh WORK_DIR Quorvel.exe pc.exe
@@ -110,7 +110,7 @@ wait_until 30 "B saving its tailor step" saved 60.2
 sleep 1.1
 quorvel a order
 order=$(key a SMITH NEXT)
-echo "B saved the tailor at 60.2 and holds 60.3 unsaved; A, offline, received an order (NEXT=$order) later"
+echo "B saved the tailor at 60.2 with an order and holds 60.3 unsaved; A, offline, received an order (NEXT=$order) later"
 start a
 wait $held || { cat "$work/b.log"; echo "FAILED: B's Quorvel saw no conflict copy come and go, or alerted"; exit 1; }
 wait_until 60 "both records holding A's order and B's unsaved step, with no copy left" merged 60.3
