@@ -47,16 +47,14 @@ same_normalised() {
 # made, which must equal the released one with its signature removed; the released,
 # signed one then takes its place in the setup.
 take_uninstaller() {
-  local released=$1 made=$2 plain
-  plain=$(mktemp)
-  osslsigncode remove-signature -in "$released" -out "$plain" >/dev/null 2>&1 \
-    || { rm -f "$plain"; die "the released setup's Uninstall.exe carries no signature that can be removed"; }
-  if ! same_normalised "$plain" "$made"; then
-    rm -f "$plain"
-    say "Uninstall.exe differs: the released setup's uninstaller, its signature removed, is not the one built here"
-    exit 1
-  fi
-  rm -f "$plain"
+  local released=$1 made=$2 dir rc=0
+  # osslsigncode writes no file that exists already.
+  dir=$(mktemp -d)
+  osslsigncode remove-signature -in "$released" -out "$dir/plain.exe" >/dev/null 2>&1 \
+    || { rm -rf "$dir"; die "the released setup's Uninstall.exe carries no signature that can be removed"; }
+  same_normalised "$dir/plain.exe" "$made" || rc=1
+  rm -rf "$dir"
+  [ $rc -eq 0 ] || { say "Uninstall.exe differs: the released setup's uninstaller, its signature removed, is not the one built here"; exit 1; }
   cp "$released" "$made"
 }
 
