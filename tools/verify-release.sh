@@ -109,9 +109,9 @@ git clone -q --no-checkout "$ROOT" "$SRC" && git -C "$SRC" checkout -q --detach 
 HERE=$SRC/dist
 
 DIFFER=()
-# Reports one comparison: NAME and whether it held.
+# Reports one comparison: NAME, 0 when it held, and how the files were compared.
 report() {
-  if [ "$2" = 0 ]; then say "same:    $1"; else say "DIFFERS: $1"; DIFFER+=("$1"); fi
+  if [ "$2" = 0 ]; then say "same:    $1${3:+ ($3)}"; else say "DIFFERS: $1${3:+ ($3)}"; DIFFER+=("$1"); fi
 }
 # Compares two files byte for byte, reporting under NAME: NAME A B.
 compare() {
@@ -123,11 +123,11 @@ compare() {
 # What shaped the bytes must agree, or nothing else can.
 rc=0
 diff <(grep -v '^signe' "$REL/BUILDINFO") <(grep -v '^signe' "$HERE/BUILDINFO") >"$SCRATCH/buildinfo.diff" || rc=1
-report "BUILDINFO (commit, time and package versions)" $rc
+report BUILDINFO $rc "commit, time and package versions"
 [ $rc -eq 0 ] || sed 's/^/  /' "$SCRATCH/buildinfo.diff"
 
 if [ "$SIGNED" = no ]; then
-  for f in "$SETUP" "$ZIP" BUILDINFO SHA256SUMS; do compare "$f" "$REL/$f" "$HERE/$f"; done
+  for f in "$SETUP" "$ZIP" SHA256SUMS; do compare "$f" "$REL/$f" "$HERE/$f"; done
   for f in "$HERE"/winget/*.yaml; do compare "winget/${f##*/}" "$REL/winget/${f##*/}" "$f"; done
 else
   mkdir -p "$SCRATCH/zip" "$SCRATCH/zip-here" "$SCRATCH/setup"
@@ -136,10 +136,10 @@ else
   rc=0
   osslsigncode remove-signature -in "$SCRATCH/zip/Quorvel.exe" -out "$SCRATCH/Quorvel.plain.exe" >/dev/null 2>&1 \
     && cmp -s "$SCRATCH/Quorvel.plain.exe" "$SRC/build/Quorvel.exe" || rc=1
-  report "Quorvel.exe (in $ZIP, signature removed)" $rc
+  report Quorvel.exe $rc "in $ZIP, signature removed"
   rc=0
   diff -r -x Quorvel.exe "$SCRATCH/zip" "$SCRATCH/zip-here" >/dev/null || rc=1
-  report "$ZIP (everything but Quorvel.exe)" $rc
+  report "$ZIP" $rc "everything but Quorvel.exe"
 
   7zz x -y -o"$SCRATCH/setup" "$REL/$SETUP" Uninstall.exe >/dev/null && [ -f "$SCRATCH/setup/Uninstall.exe" ] \
     || die "could not take Uninstall.exe out of $SETUP"
@@ -149,12 +149,12 @@ else
   if [ $rc -ne 0 ]; then
     grep -q '^\[verify\] Uninstall.exe differs' "$SCRATCH/makensis.log" \
       || { tail -n 5 "$SCRATCH/makensis.log" >&2; die "makensis could not make the setup here"; }
-    report "Uninstall.exe (in $SETUP, signature removed)" 1
+    report Uninstall.exe 1 "in $SETUP, signature removed"
   else
-    report "Uninstall.exe (in $SETUP, signature removed)" 0
+    report Uninstall.exe 0 "in $SETUP, signature removed"
     osslsigncode remove-signature -in "$REL/$SETUP" -out "$SCRATCH/setup.plain.exe" >/dev/null 2>&1 \
       && same_normalised "$SCRATCH/setup.plain.exe" "$SCRATCH/$SETUP" || rc=1
-    report "$SETUP (signature removed, checksum field and end padding normalised)" $rc
+    report "$SETUP" $rc "signature removed, checksum field and end padding normalised"
   fi
 
   "$SRC/tools/winget.sh" "$SCRATCH/winget" "$VERSION" "$REL/$SETUP" \

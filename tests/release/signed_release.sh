@@ -41,9 +41,9 @@ SETUP=Quorvel-$VERSION-setup.exe
 7zz x -y -ozip "release/Quorvel-$VERSION.zip" Quorvel.exe >/dev/null
 7zz x -y -osetup "release/$SETUP" Uninstall.exe >/dev/null
 for file in zip/Quorvel.exe setup/Uninstall.exe "release/$SETUP"; do
-  say "osslsigncode verify $file:"
-  timeout 60 osslsigncode verify -CAfile cert.pem -in "$file" | sed 's/^/    /' \
-    || fail "$file does not verify against the throwaway certificate"
+  timeout 60 osslsigncode verify -CAfile cert.pem -in "$file" >"$file.verify" 2>&1 \
+    || fail "$file does not verify against the throwaway certificate: $(cat "$file.verify")"
+  say "osslsigncode verify $file: $(grep -E -m2 'Subject|Signature verification' "$file.verify" | tr -s '\t\n' '  ')"
 done
 fingerprint=$(openssl x509 -noout -fingerprint -sha256 -in cert.pem | sed 's/^[^=]*=//')
 grep -qx "signer SHA-256 $fingerprint" release/BUILDINFO || fail "BUILDINFO does not name the signer's fingerprint"
