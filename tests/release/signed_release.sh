@@ -30,7 +30,7 @@ unset QUORVEL_SIGN_TIMESTAMP_URL
 git clone -q --no-checkout "$ROOT" src
 git -C src fetch -q "$ROOT" HEAD
 git -C src checkout -q --detach FETCH_HEAD
-(cd src && BUILD_DIR=build timeout 300 ./dev.sh dist) >dist.log 2>&1 || { tail -n 20 dist.log; fail "signed ./dev.sh dist"; exit 1; }
+(cd src && BUILD_DIR=build timeout 150 ./dev.sh dist) >dist.log 2>&1 || { tail -n 20 dist.log; fail "signed ./dev.sh dist"; exit 1; }
 grep -q 'warning: the release address .*example.invalid.* is a placeholder' dist.log \
   || fail "dist did not warn that the manifest's address is a placeholder"
 mv src/dist release
@@ -61,13 +61,13 @@ fi
 
 # The release as published is accepted; with one byte of its exe changed (and the
 # checksums made to fit, as a forger would), it is refused, naming the exe.
-timeout 300 "$ROOT/tools/verify-release.sh" release || fail "verify-release.sh refused the signed release"
+timeout 150 "$ROOT/tools/verify-release.sh" release || fail "verify-release.sh refused the signed release"
 cp -R release forged
 byte=$(od -An -tu1 -j5000 -N1 zip/Quorvel.exe | tr -d ' ')
 printf "\\$(printf %o $(( (byte + 1) % 256 )))" | dd of=zip/Quorvel.exe bs=1 seek=5000 conv=notrunc status=none
 (cd zip && zip -q -X -D "$WORK/forged/Quorvel-$VERSION.zip" Quorvel.exe)
 (cd forged && sha256sum "$SETUP" "Quorvel-$VERSION.zip" BUILDINFO winget/*.yaml >SHA256SUMS)
-if timeout 300 "$ROOT/tools/verify-release.sh" forged >verify-forged.log 2>&1; then
+if timeout 150 "$ROOT/tools/verify-release.sh" forged >verify-forged.log 2>&1; then
   fail "verify-release.sh accepted a release whose Quorvel.exe was changed"
 fi
 cat verify-forged.log
@@ -80,7 +80,7 @@ while read -r name pfx password url message; do
   out=$WORK/out-$name
   rc=0
   QUORVEL_SIGN_PFX=$pfx QUORVEL_SIGN_PASSWORD_FILE=$password QUORVEL_SIGN_TIMESTAMP_URL=${url#-} \
-    timeout 180 "$WORK/src/tools/dist.sh" src/build "$out" >"$name.log" 2>&1 || rc=$?
+    timeout 150 "$WORK/src/tools/dist.sh" src/build "$out" >"$name.log" 2>&1 || rc=$?
   [ $rc -ne 0 ] && [ $rc -ne 124 ] || fail "$name: dist ended with $rc"
   grep -q "$message" "$name.log" || fail "$name: no \"$message\" in: $(cat "$name.log")"
   [ -z "$(ls -A "$out" 2>/dev/null)" ] || fail "$name: dist left files in $out: $(ls -A "$out")"
