@@ -142,6 +142,10 @@ read_signer() {
   [ -r "$QUORVEL_SIGN_PFX" ] && [ -f "$QUORVEL_SIGN_PFX" ] || die "cannot read the signing key QUORVEL_SIGN_PFX=$QUORVEL_SIGN_PFX"
   [ -r "$QUORVEL_SIGN_PASSWORD_FILE" ] && [ -f "$QUORVEL_SIGN_PASSWORD_FILE" ] \
     || die "cannot read the password file QUORVEL_SIGN_PASSWORD_FILE=$QUORVEL_SIGN_PASSWORD_FILE"
+  # makensis runs the uninstaller's signing in another folder: give it absolute paths.
+  QUORVEL_SIGN_PFX=$(realpath "$QUORVEL_SIGN_PFX")
+  QUORVEL_SIGN_PASSWORD_FILE=$(realpath "$QUORVEL_SIGN_PASSWORD_FILE")
+  export QUORVEL_SIGN_PFX QUORVEL_SIGN_PASSWORD_FILE
   command -v openssl >/dev/null 2>&1 || die "openssl is missing (apt-get install openssl)"
   command -v osslsigncode >/dev/null 2>&1 || die "osslsigncode is missing (apt-get install osslsigncode)"
   # Keys exported by older tools use ciphers that OpenSSL 3 keeps in its legacy provider.
