@@ -41,6 +41,8 @@ release_notes() {
 }
 NOTES=$(release_notes)
 [ -n "$NOTES" ] || die "CHANGELOG.md has no section \"## [$VERSION]\": add it before making the release"
+# winget's schema takes release notes of at most 10000 characters.
+[ ${#NOTES} -le 10000 ] || die "the changelog's section for $VERSION has ${#NOTES} characters, more than winget's 10000: shorten it"
 
 # The first lines of every manifest file: the schema it follows and the package.
 head_lines() {
