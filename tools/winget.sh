@@ -33,11 +33,12 @@ PRODUCT_CODE=${PRODUCT_CODE##*\\}
   || die "could not read APP, PUBLISHER and UNINSTALL_KEY from $NSI"
 ID=$PUBLISHER_ID.$APP
 
-# The version's section of the changelog, without its heading and the blank lines around.
+# The version's section of the changelog, without its heading and the blank lines before
+# it (the command substitution drops those after it).
 release_notes() {
   awk -v head="## [$VERSION]" '
     /^## / { inside = (index($0, head) == 1); next }
-    inside' "$SOURCE/CHANGELOG.md" | sed -e '/./,$!d' | sed -e ':a' -e '/^\n*$/{$d;N;ba' -e '}'
+    inside' "$SOURCE/CHANGELOG.md" | sed -e '/./,$!d'
 }
 NOTES=$(release_notes)
 [ -n "$NOTES" ] || die "CHANGELOG.md has no section \"## [$VERSION]\": add it before making the release"
