@@ -6,8 +6,11 @@
 #   ./dev.sh bench        start-up time, idle, busy-folder and dialog CPU and memory beside a bare Win32 program
 #   ./dev.sh screenshots  build and take the README's pictures again (tools/screenshots.sh)
 #   ./dev.sh dist         make dist/Quorvel-<version>.zip with the exe and a short read-me,
-#                         dist/Quorvel-<version>-setup.exe, the setup program, and
-#                         dist/SHA256SUMS; the same commit gives the same bytes anywhere
+#                         dist/Quorvel-<version>-setup.exe, the setup program, dist/BUILDINFO,
+#                         the winget manifest in dist/winget/ and dist/SHA256SUMS; the same
+#                         commit gives the same bytes anywhere. Signed when QUORVEL_SIGN_PFX
+#                         (a PKCS#12 key) and QUORVEL_SIGN_PASSWORD_FILE are set, time-stamped
+#                         when QUORVEL_SIGN_TIMESTAMP_URL names an RFC 3161 server
 # Each command first installs the Debian packages it needs and lacks, so a fresh machine
 # needs nothing else. BUILD_DIR (default build) lets several builds live side by side;
 # QUORVEL_SOAK_SECONDS and QUORVEL_FUZZ_FILES make the suite run its long forms.
@@ -60,6 +63,11 @@ WINE32_PACKAGES=(wine wine32:i386)
 WINE64_PACKAGES=(wine64 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64)
 # ./dev.sh dist: zip.
 DIST_PACKAGES=(zip)
+# Signing a release (./dev.sh dist with a key): osslsigncode, and openssl, which reads
+# the key's certificate for BUILDINFO. The suite signs a release with a throwaway key and
+# checks it with tools/verify-release.sh, which also takes the setup apart with 7-Zip.
+SIGN_PACKAGES=(osslsigncode openssl)
+VERIFY_PACKAGES=(osslsigncode openssl 7zip)
 # tools/screenshots.sh: import and convert, xdotool, and Wine's own fonts (Marlett, whose
 # symbols draw the caption buttons).
 SCREENSHOT_PACKAGES=(imagemagick xdotool fonts-wine)
@@ -364,6 +372,7 @@ cmd_run() {
 cmd_test() {
   choose_test_arch
   build_for_tests
+  ensure_packages "the signed release test" "${VERIFY_PACKAGES[@]}"
   (ensure_packages "the two-PC test" "${SYNC_PACKAGES[@]}") \
     || say "syncthing could not be installed: the two-PC test will be skipped"
   set_test_lengths
@@ -396,10 +405,12 @@ cmd_screenshots() {
   "$ROOT/tools/screenshots.sh" "$TBUILD"
 }
 
-# Makes the zip and the setup program of the 32-bit build.
+# Makes the release of the 32-bit build: the zip, the setup program, BUILDINFO, the winget
+# manifest and SHA256SUMS; only the program and its setup are built, not the tests.
 cmd_dist() {
-  build
+  build setup
   ensure_packages "the zip" "${DIST_PACKAGES[@]}"
+  [ -z "${QUORVEL_SIGN_PFX:-}" ] || ensure_packages "signing" "${SIGN_PACKAGES[@]}"
   "$ROOT/tools/dist.sh" "$BUILD" "$ROOT/dist"
 }
 

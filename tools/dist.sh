@@ -1,14 +1,21 @@
 #!/usr/bin/env bash
 # Packs a built Quorvel.exe and a short plain-text read-me into OUTDIR/Quorvel-<version>.zip,
-# puts the setup program that the build made beside it as Quorvel-<version>-setup.exe,
-# writes OUTDIR/BUILDINFO (the commit, its time and the versions of the Debian packages
-# that shape the bytes), and the checksums of the three to OUTDIR/SHA256SUMS (the form
-# `sha256sum -c` reads).
+# puts the setup program beside it as Quorvel-<version>-setup.exe, writes OUTDIR/BUILDINFO
+# (the commit, its time, the versions of the Debian packages that shape the bytes, and
+# who signed them), the winget manifest into OUTDIR/winget/ (tools/winget.sh), and the
+# checksums of them all to OUTDIR/SHA256SUMS (the form `sha256sum -c` reads).
 #   tools/dist.sh BUILD_DIR OUTDIR
-# The version is the project's, as the build directory's CMake cache holds it.
+# The version is the project's, as the build directory's CMake cache holds it, and so is
+# the address the release is published at.
 # The zip is the same bytes for the same commit wherever and whenever it is made: its
 # entries carry the commit's time (SOURCE_DATE_EPOCH, when set, else the time of the
 # checkout's last commit), fixed permissions, a fixed order and no owner.
+#
+# With QUORVEL_SIGN_PFX and QUORVEL_SIGN_PASSWORD_FILE set (and QUORVEL_SIGN_TIMESTAMP_URL
+# when wanted), tools/sign.sh signs Quorvel.exe before it goes into the zip and the setup,
+# the uninstaller while makensis makes the setup around it, and the setup last. Everything
+# is made in a scratch folder and copied into OUTDIR only when all of it is done, so a
+# key that cannot be used leaves OUTDIR as it was.
 set -euo pipefail
 
 say() { printf '[dist] %s\n' "$*"; }
@@ -24,6 +31,8 @@ SETUP=$BUILD/Quorvel-$VERSION-setup.exe
 [ -f "$SETUP" ] || die "no $SETUP: the build makes it when makensis (Debian package nsis) is installed; install it, delete $BUILD and build again"
 [ "$SETUP" -nt "$EXE" ] || die "$SETUP is older than $EXE: build again"
 command -v zip >/dev/null 2>&1 || die "zip is missing (apt-get install zip)"
+RELEASE_URL=$(sed -n 's/^QUORVEL_RELEASE_URL:INTERNAL=//p' "$BUILD/CMakeCache.txt")
+[ -n "$RELEASE_URL" ] || die "no release address in $BUILD/CMakeCache.txt: build again"
 if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
   SOURCE_DATE_EPOCH=$(git -C "$(dirname "$0")" log -1 --format=%ct 2>/dev/null) \
     || die "not a git checkout: set SOURCE_DATE_EPOCH to the release's time (seconds since 1970)"
@@ -37,7 +46,13 @@ SHAPING_PACKAGES=(g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix
   mingw-w64-i686-dev mingw-w64-common nsis nsis-common zip cmake ninja-build)
 mkdir -p "$2"
 OUT=$(cd "$2" && pwd)
-ZIP=$OUT/Quorvel-$VERSION.zip
+STAGE=$(mktemp -d)
+trap 'rm -rf "$STAGE"' EXIT
+RELEASE=$STAGE/release
+mkdir "$RELEASE"
+ZIP=$RELEASE/Quorvel-$VERSION.zip
+SIGNING=""
+[ -z "${QUORVEL_SIGN_PFX:-}" ] || SIGNING=1
 
 # The read-me, written with Unix line ends here and given Windows ones below.
 readme() {
@@ -111,25 +126,76 @@ buildinfo() {
       || die "no installed version of the Debian package $pkg, which shapes the release"
     printf '%s %s\n' "$pkg" "$version"
   done
+  if [ -n "$SIGNING" ]; then
+    printf 'signed yes, with osslsigncode %s\n' "$(dpkg-query -W -f='${Version}' osslsigncode 2>/dev/null || echo unknown)"
+    printf 'signer SHA-256 %s\n' "$(openssl x509 -noout -fingerprint -sha256 <"$STAGE/signer.pem" | sed 's/^[^=]*=//')"
+    printf 'signer subject %s\n' "$(openssl x509 -noout -subject -nameopt RFC2253 <"$STAGE/signer.pem" | sed 's/^subject=//')"
+  else
+    printf 'signed no\n'
+  fi
 }
 
-STAGE=$(mktemp -d)
-trap 'rm -rf "$STAGE"' EXIT
+# Writes the certificate of the signing key to STAGE/signer.pem, stopping with the cause
+# when the key or its password file cannot be read or the password does not open it.
+read_signer() {
+  [ -n "${QUORVEL_SIGN_PASSWORD_FILE:-}" ] || die "QUORVEL_SIGN_PFX is set but QUORVEL_SIGN_PASSWORD_FILE is not: name the file holding the key's password"
+  [ -r "$QUORVEL_SIGN_PFX" ] && [ -f "$QUORVEL_SIGN_PFX" ] || die "cannot read the signing key QUORVEL_SIGN_PFX=$QUORVEL_SIGN_PFX"
+  [ -r "$QUORVEL_SIGN_PASSWORD_FILE" ] && [ -f "$QUORVEL_SIGN_PASSWORD_FILE" ] \
+    || die "cannot read the password file QUORVEL_SIGN_PASSWORD_FILE=$QUORVEL_SIGN_PASSWORD_FILE"
+  # makensis runs the uninstaller's signing in another folder: give it absolute paths.
+  QUORVEL_SIGN_PFX=$(realpath "$QUORVEL_SIGN_PFX")
+  QUORVEL_SIGN_PASSWORD_FILE=$(realpath "$QUORVEL_SIGN_PASSWORD_FILE")
+  export QUORVEL_SIGN_PFX QUORVEL_SIGN_PASSWORD_FILE
+  command -v openssl >/dev/null 2>&1 || die "openssl is missing (apt-get install openssl)"
+  command -v osslsigncode >/dev/null 2>&1 || die "osslsigncode is missing (apt-get install osslsigncode)"
+  # Keys exported by older tools use ciphers that OpenSSL 3 keeps in its legacy provider.
+  local legacy
+  for legacy in "" -legacy; do
+    openssl pkcs12 $legacy -in "$QUORVEL_SIGN_PFX" -passin "file:$QUORVEL_SIGN_PASSWORD_FILE" \
+      -nokeys -clcerts 2>/dev/null | openssl x509 >"$STAGE/signer.pem" 2>/dev/null && return 0
+  done
+  die "the password in $QUORVEL_SIGN_PASSWORD_FILE does not open $QUORVEL_SIGN_PFX (wrong password, or not a PKCS#12 file with a certificate)"
+}
+
+# Puts the setup program into the release: the build's as it is, or, when signing, one
+# made around the signed exe, whose uninstaller is signed as makensis makes it.
+release_setup() {
+  local setup=$RELEASE/$(basename "$SETUP")
+  if [ -z "$SIGNING" ]; then
+    cp "$SETUP" "$setup" || die "could not copy $SETUP"
+    return 0
+  fi
+  "$SOURCE/tools/setup/make-setup.sh" "$VERSION" "$STAGE/Quorvel.exe" "$setup" \
+    "'$SOURCE/tools/sign.sh'" >"$STAGE/makensis.log" 2>&1 \
+    || { grep -h '^\[sign\]' "$STAGE/makensis.log" >&2 || tail -n 5 "$STAGE/makensis.log" >&2
+         die "could not make the signed setup program; $OUT is unchanged"; }
+  "$SOURCE/tools/sign.sh" "$setup" || die "could not sign the setup program; $OUT is unchanged"
+}
+
+[ -z "$SIGNING" ] || read_signer
 cp "$EXE" "$STAGE/Quorvel.exe"
+if [ -n "$SIGNING" ]; then
+  "$SOURCE/tools/sign.sh" "$STAGE/Quorvel.exe" || die "could not sign Quorvel.exe; $OUT is unchanged"
+  say "signed Quorvel.exe"
+fi
 readme | sed 's/$/\r/' > "$STAGE/Readme.txt"
 chmod 755 "$STAGE/Quorvel.exe"
 chmod 644 "$STAGE/Readme.txt"
 touch -d "@$SOURCE_DATE_EPOCH" "$STAGE/Quorvel.exe" "$STAGE/Readme.txt"
-rm -f "$ZIP"
 # Zip stores local times: UTC makes them the same in every time zone.
 (cd "$STAGE" && TZ=UTC0 zip -q -X -D "$ZIP" Quorvel.exe Readme.txt) || die "zip failed"
-say "made $ZIP"
-cp "$SETUP" "$OUT/" || die "could not copy $SETUP"
-say "made $OUT/$(basename "$SETUP")"
+release_setup
 INFO=$(buildinfo) || exit 1
-printf '%s\n' "$INFO" > "$OUT/BUILDINFO"
-say "made $OUT/BUILDINFO"
-(cd "$OUT" && sha256sum "$(basename "$SETUP")" "$(basename "$ZIP")" BUILDINFO > SHA256SUMS) \
-  || die "could not write $OUT/SHA256SUMS"
-say "made $OUT/SHA256SUMS:"
+printf '%s\n' "$INFO" > "$RELEASE/BUILDINFO"
+"$SOURCE/tools/winget.sh" "$RELEASE/winget" "$VERSION" "$RELEASE/$(basename "$SETUP")" "$RELEASE_URL"
+(cd "$RELEASE" && sha256sum "$(basename "$SETUP")" "$(basename "$ZIP")" BUILDINFO winget/*.yaml > SHA256SUMS) \
+  || die "could not write SHA256SUMS"
+
+# Only a finished release reaches OUTDIR, and it replaces the files of an earlier one.
+rm -rf "$OUT/winget"
+cp -R "$RELEASE/." "$OUT/" || die "could not copy the release into $OUT"
+for f in "$(basename "$SETUP")" "$(basename "$ZIP")" BUILDINFO winget SHA256SUMS; do
+  say "made $OUT/$f"
+done
+[ -z "$SIGNING" ] || say "signed by $(sed -n 's/^signer subject //p' "$OUT/BUILDINFO")"
 cat "$OUT/SHA256SUMS"

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Checks that the release is reproducible: clones the current commit twice, into scratch
 # folders of different names and depths, makes the release in each with its own
-# ./dev.sh dist, and compares Quorvel.exe, the setup program, the zip, BUILDINFO and
-# SHA256SUMS byte for byte.
+# ./dev.sh dist, and compares Quorvel.exe, the setup program, the zip, BUILDINFO, the
+# winget manifest and SHA256SUMS byte for byte. Unsigned: the scripts' signing key, if
+# set in the caller's environment, is not passed on.
 #   tools/reproducible.sh          (KEEP=1 keeps the scratch folders and says where)
 # The builds run one after the other, the second with another umask and a clock two
 # hours ahead (faketime, installed when missing). Only what is committed is
@@ -39,7 +40,8 @@ release_in() {
   say "building in $dir"
   # Each clone builds into its own build/, whatever BUILD_DIR the caller has exported:
   # an absolute one would be shared by both builds, and the files compared are there.
-  (cd "$dir" && export BUILD_DIR=build && "$@" ./dev.sh dist) >"$dir.log" 2>&1 \
+  (cd "$dir" && export BUILD_DIR=build && unset QUORVEL_SIGN_PFX QUORVEL_SIGN_PASSWORD_FILE \
+    && "$@" ./dev.sh dist) >"$dir.log" 2>&1 \
     || { tail -n 20 "$dir.log" >&2; die "./dev.sh dist failed in $dir (log: $dir.log)"; }
 }
 
@@ -73,6 +75,7 @@ release_in "$A"
 VERSION=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$A/build/CMakeCache.txt")
 FILES=(build/Quorvel.exe "dist/Quorvel-$VERSION-setup.exe" "dist/Quorvel-$VERSION.zip"
   dist/BUILDINFO dist/SHA256SUMS)
+for f in "$A"/dist/winget/*.yaml; do FILES+=("dist/winget/${f##*/}"); done
 differ=()
 printf '%-64s  %-64s  %s\n' "first build" "second build" "file"
 for f in "${FILES[@]}"; do

@@ -1,9 +1,13 @@
 // The setup program end to end, in the suite's own Wine prefix: a silent install, the
-// shortcuts as the shell reads them, an upgrade and an uninstall while Quorvel runs.
+// shortcuts as the shell reads them, an upgrade and an uninstall while Quorvel runs; and
+// a signed release's setup against its winget manifest (run by tests/release).
 #include <gtest/gtest.h>
 
 #include <shlobj.h>
 #include <shobjidl.h>
+
+#include <fstream>
+#include <map>
 
 #include "e2e/driver.h"
 #include "res/resource.h"
@@ -12,7 +16,8 @@ using namespace e2e;
 
 namespace {
 
-const char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quorvel";
+const std::string kUninstallKeys = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+const std::string kUninstallKey = kUninstallKeys + "Quorvel";
 
 std::string Folder(int csidl)
 {
@@ -72,10 +77,10 @@ bool ReadShortcut(const std::string &path, Shortcut *link)
 }
 
 // A value of the app list's entry, as text; "<missing>" when it is not there.
-std::string UninstallValue(const char *name)
+std::string UninstallValue(const char *name, const std::string &entry = kUninstallKey)
 {
     HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kUninstallKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, entry.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
         return "<missing>";
     BYTE data[512] = {};
     DWORD type = 0, size = sizeof data - 1;
@@ -86,6 +91,21 @@ std::string UninstallValue(const char *name)
     if (type == REG_DWORD)
         return std::to_string(*(DWORD *)data);
     return (const char *)data;
+}
+
+// The "key: value" lines of a manifest file, by key with its indent ("  DisplayName").
+std::map<std::string, std::string> ManifestFields(const std::string &path)
+{
+    std::map<std::string, std::string> fields;
+    std::ifstream file(path);
+    std::string line;
+    while (std::getline(file, line)) {
+        size_t colon = line.find(": ");
+        size_t start = line.rfind("- ", 0) == 0 ? 2 : 0;
+        if (colon != std::string::npos && line[0] != '#')
+            fields.emplace((start ? "  " : "") + line.substr(start, colon - start), line.substr(colon + 2));
+    }
+    return fields;
 }
 
 class SetupProgram : public ::testing::Test {
@@ -128,7 +148,7 @@ protected:
             DeleteFileA(file.c_str());
         RemoveDirectoryA(program_dir.c_str());
         RemoveDirectoryA(record_dir.c_str());
-        RegDeleteKeyA(HKEY_CURRENT_USER, kUninstallKey);
+        RegDeleteKeyA(HKEY_CURRENT_USER, kUninstallKey.c_str());
     }
 };
 
@@ -196,6 +216,40 @@ TEST_F(SetupProgram, InstallsUpgradesWhileRunningAndUninstallsKeepingTheRecord)
     EXPECT_FALSE(Exists(startup_link));
     EXPECT_EQ(UninstallValue("DisplayName"), "<missing>");
     EXPECT_EQ(IniValue(record, "SMITH", "SKILL"), "70.2");
+}
+
+// winget knows an installed package by what its setup wrote into the app list: the
+// manifest must name the entry's key and its values exactly. The signed setup must also
+// install silently and leave a program that starts.
+TEST_F(SetupProgram, SignedReleaseInstallsAsItsWingetManifestSays)
+{
+    char manifest[MAX_PATH] = "";
+    if (!GetEnvironmentVariableA("QUORVEL_WINGET_MANIFEST", manifest, sizeof manifest))
+        GTEST_SKIP() << "tests/release/signed_release.sh runs this with a signed release";
+    std::string locale = manifest;
+    locale.replace(locale.rfind(".installer.yaml"), std::string::npos, ".locale.en-US.yaml");
+    auto installer = ManifestFields(manifest), description = ManifestFields(locale);
+    ASSERT_FALSE(installer["ProductCode"].empty()) << manifest;
+
+    ASSERT_EQ(RunToEnd("\"" + setup_path + "\" /S /NOSTARTUP"), 0);
+    const std::string entry = kUninstallKeys + installer["ProductCode"];
+    const struct { const char *value; std::string expected; } table[] = {
+        { "DisplayName", installer["  DisplayName"] },
+        { "DisplayName", description["PackageName"] },
+        { "Publisher", installer["  Publisher"] },
+        { "Publisher", description["Publisher"] },
+        { "DisplayVersion", installer["  DisplayVersion"] },
+        { "DisplayVersion", installer["PackageVersion"] },
+    };
+    for (const auto &row : table)
+        EXPECT_EQ(UninstallValue(row.value, entry), row.expected) << row.value;
+    EXPECT_EQ(installer["  ProductCode"], installer["ProductCode"]);
+
+    Quorvel installed;
+    ASSERT_TRUE(installed.Start(record_dir, SW_SHOWNORMAL, program));
+    EXPECT_TRUE(installed.TrayIconExists());
+    ASSERT_EQ(RunToEnd("\"" + uninstaller + "\" /S _?=" + program_dir), 0);
+    EXPECT_EQ(installed.WaitExit(0), 0);
 }
 
 }  // namespace

@@ -10,6 +10,10 @@
 ;
 ; makensis works in this file's folder, so the icon path below is relative to it.
 ; Command line: /S runs silently; /NOSTARTUP leaves out the start at sign-in.
+;
+; -DUNINSTALLER_FINALIZE=command runs `command "path"` on the uninstaller once makensis has
+; made it and before it is packed, where nothing else can reach it: a signed release
+; signs it there (tools/sign.sh), and tools/verify-release.sh checks it there.
 
 !ifndef VERSION
   !error "pass -DVERSION=x.y.z"
@@ -26,6 +30,9 @@
 !endif
 
 Target ${TARGET}
+!ifdef UNINSTALLER_FINALIZE
+  !uninstfinalize `${UNINSTALLER_FINALIZE} "%1"` = 0
+!endif
 SetCompressor /SOLID lzma
 ; No file times in the setup program, neither Quorvel.exe's nor those of the plug-ins it
 ; carries: the same sources make the same bytes on any machine at any time.
