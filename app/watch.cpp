@@ -177,6 +177,7 @@ static int LookAtRecordAndCopies()
     copies |= RecycleCopies() ? COPIES_LATER : 0;
     FollowRecord();
     FollowHotkeys(watch_window);
+    FollowAlertSettings(watch_window);
     if (StaleCopiesFound() != stale_followed) {
         stale_followed = StaleCopiesFound();
         if (!saved)
