@@ -12,7 +12,6 @@
 #include "model/craft.h"
 #include "res/resource.h"
 #include "rules/hotkey.h"
-#include "settings/settings.h"
 
 static_assert(HOTKEY_ALT == MOD_ALT && HOTKEY_CTRL == MOD_CONTROL && HOTKEY_SHIFT == MOD_SHIFT
                   && HOTKEY_WIN == MOD_WIN,

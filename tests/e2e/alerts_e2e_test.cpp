@@ -51,6 +51,15 @@ double SecondsBetween(const std::string &trace, const std::string &a, const std:
     return lines.size() < 2 ? -1 : atof(lines[1].c_str()) - atof(lines[0].c_str());
 }
 
+// The start of the relay's lines for a MessageBeep of the program's window thread,
+// which the trace names by its number.
+std::string BeepsOf(const Quorvel &app)
+{
+    char start[64];
+    snprintf(start, sizeof start, "%04lx:Call user32.MessageBeep(", GetWindowThreadProcessId(app.Window(), nullptr));
+    return start;
+}
+
 // Starts Quorvel in dir with Wine's trace of its sounds, each line stamped with its
 // time: PlaySound names each sound it plays (the winmm channel), and the relay shows
 // each MessageBeep with its type.
@@ -104,17 +113,13 @@ TEST(Alerts, TheWavPlaysWhenDueAndAMinuteLaterAndABadFileBeepsWithABalloonUntilT
     ASSERT_TRUE(StartTraced(app_a, a.path));
     ASSERT_TRUE(StartTraced(app_b, b.path));
     const std::string path_b = b.File("notes.wav");
-    EXPECT_NE(balloons::WaitFor(std::wstring(path_b.begin(), path_b.end()) + L" is not a WAV file; the beep plays instead",
-                                4000),
-              nullptr);
+    const std::wstring told = std::wstring(path_b.begin(), path_b.end()) + L" is not a WAV file; the beep plays instead";
+    EXPECT_NE(balloons::WaitFor(told, 4000), nullptr);
 
     const long due = WaitForLines(trace, "SoundName=", "chime.wav\"", 1, started, 5000);
     ASSERT_GE(due, 0) << "the due alert played the WAV file";
-    char beep_b[64];
-    snprintf(beep_b, sizeof beep_b, "%04lx:Call user32.MessageBeep(", GetWindowThreadProcessId(app_b.Window(), nullptr));
+    const std::string beep_a = BeepsOf(app_a), beep_b = BeepsOf(app_b);
     ASSERT_GE(WaitForLines(trace, beep_b, "40)", 1, started, 10000), 0) << "the file that is no WAV beeped (asterisk)";
-    char beep_a[64];
-    snprintf(beep_a, sizeof beep_a, "%04lx:Call user32.MessageBeep(", GetWindowThreadProcessId(app_a.Window(), nullptr));
     EXPECT_EQ(CountLines(ReadAll(trace), beep_a, ""), 0) << "the WAV file plays instead of the beep";
     EXPECT_EQ(CountLines(ReadAll(trace), "Call winmm.PlaySoundW(", "00020003)"), 1)
         << "by its name, streamed, without holding the window (SND_FILENAME | SND_ASYNC | SND_NODEFAULT)";
