@@ -12,15 +12,14 @@
 #include "model/craft.h"
 #include "res/resource.h"
 #include "rules/hotkey.h"
-#include "settings/settings.h"
 
 static_assert(HOTKEY_ALT == MOD_ALT && HOTKEY_CTRL == MOD_CONTROL && HOTKEY_SHIFT == MOD_SHIFT
                   && HOTKEY_WIN == MOD_WIN,
               "a combination is registered with the modifiers it was read with");
 
-/* The balloon's text holds 256 characters with its terminator; a line of it is built
-   in a buffer as large as the platform's formatting can fill. */
-enum { HOTKEY_ACTIONS = 5, HOTKEY_ID_FIRST = 1, BALLOON_SIZE = 256, LINE_SIZE = 1025 };
+/* A menu item's text with its hotkey is built in a buffer as large as the platform's
+   formatting can fill. */
+enum { HOTKEY_ACTIONS = 5, HOTKEY_ID_FIRST = 1, LINE_SIZE = 1025 };
 
 /* PlaySound's SND_SYSTEM, which these headers lack: the sound plays among the system's
    own notification sounds, under their volume slider (Windows Vista and later). */
@@ -45,47 +44,6 @@ static Hotkey hotkeys[HOTKEY_ACTIONS];
 static int hotkey_held[HOTKEY_ACTIONS];
 static HWND hotkey_window;
 
-/* PlaySound, taken at the first press that did something; tried once. */
-static decltype(&PlaySoundW) play_sound;
-static int play_sound_tried;
-
-/* Reads the section's values from the record, holding it open meanwhile so that no
-   other program can lock it half-way through. 0 when it cannot be opened right now (gone
-   for a moment in an editor's save, held by another program): the hotkeys then stay as
-   they are until a later look reads it, and a record deleted for good is written again
-   at the next save, without the section. */
-static int ReadHotkeyTexts(wchar_t texts[HOTKEY_ACTIONS][HOTKEY_TEXT_SIZE])
-{
-    wchar_t path[SETTINGS_PATH_MAX + 1];
-    if (!SettingsPath(path, SETTINGS_PATH_MAX + 1))
-        return 0;
-    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return 0;
-    for (int i = 0; i < HOTKEY_ACTIONS; i++)
-        GetPrivateProfileStringW(L"HOTKEYS", hotkey_actions[i].key, L"", texts[i], HOTKEY_TEXT_SIZE, path);
-    CloseHandle(file);
-    return 1;
-}
-
-/* Adds a line to the balloon's text, built from a format of the resources and up to
-   three texts, when it fits whole: the first line always does. */
-static void Report(wchar_t *report, UINT format_id, const wchar_t *a, const wchar_t *b,
-                   const wchar_t *c = L"")
-{
-    wchar_t format[LINE_SIZE], line[LINE_SIZE];
-    if (!LoadStringW(app_instance, format_id, format, LINE_SIZE))
-        return;
-    wsprintfW(line, format, a, b, c);
-    size_t used = wcslen(report);
-    if (used + (used ? 1 : 0) + wcslen(line) >= BALLOON_SIZE)
-        return;
-    if (used)
-        wcscat(report, L"\n");
-    wcscat(report, line);
-}
-
 /* Registers action i's combination for the window; 1 when it is held now. A key held
    down sends one press, not a run of them: one order, one skill step. */
 static int Register(HWND window, int i)
@@ -107,12 +65,12 @@ static void HoldHotkey(HWND window, int i, wchar_t *report)
     if (read == HOTKEY_EMPTY)
         return;
     if (read == HOTKEY_BAD) {
-        Report(report, IDS_HOTKEY_BAD, key, text);
+        AddBalloonLine(report, IDS_HOTKEY_BAD, key, text);
         return;
     }
     for (int j = 0; j < i; j++) {
         if (SameHotkey(hotkeys[j], hotkeys[i])) {
-            Report(report, IDS_HOTKEY_TWICE, key, text, hotkey_actions[j].key);
+            AddBalloonLine(report, IDS_HOTKEY_TWICE, key, text, hotkey_actions[j].key);
             hotkeys[i] = Hotkey{ 0, 0 };
             return;
         }
@@ -121,7 +79,7 @@ static void HoldHotkey(HWND window, int i, wchar_t *report)
         return;
     wchar_t combination[HOTKEY_TEXT_SIZE];
     FormatHotkey(hotkeys[i], combination, HOTKEY_TEXT_SIZE);
-    Report(report, IDS_HOTKEY_TAKEN, combination, key);
+    AddBalloonLine(report, IDS_HOTKEY_TAKEN, combination, key);
 }
 
 /* Lets go of every hotkey registered. */
@@ -153,8 +111,11 @@ static int RetryTaken()
    file is reported once. Returns 1 when the hotkeys held changed. */
 int FollowHotkeys(HWND window)
 {
+    const wchar_t *keys[HOTKEY_ACTIONS];
+    for (int i = 0; i < HOTKEY_ACTIONS; i++)
+        keys[i] = hotkey_actions[i].key;
     wchar_t texts[HOTKEY_ACTIONS][HOTKEY_TEXT_SIZE];
-    if (!ReadHotkeyTexts(texts))
+    if (!ReadRecordSection(L"HOTKEYS", keys, HOTKEY_ACTIONS, texts[0], HOTKEY_TEXT_SIZE))
         return 0;
     int changed = 0;
     for (int i = 0; i < HOTKEY_ACTIONS; i++)
@@ -163,7 +124,7 @@ int FollowHotkeys(HWND window)
         return RetryTaken();
     LetGoOfHeld();
     hotkey_window = window;
-    wchar_t report[BALLOON_SIZE] = L"";
+    wchar_t report[BALLOON_TEXT_SIZE] = L"";
     for (int i = 0; i < HOTKEY_ACTIONS; i++) {
         wcscpy(hotkey_texts[i], texts[i]);
         HoldHotkey(window, i, report);
@@ -209,20 +170,10 @@ void ShowHotkeysInMenu(HMENU popup)
    the default sound scheme of Windows 10 and 11 the due beep (Asterisk) and the
    Default Beep share one sound, and every other message beep but Critical Stop, an
    error's sound, shares it too or is silent; this one differs from them all. A scheme
-   without it (Windows 7 has no such event) stays silent. PlaySound comes from the
-   system folder's winmm.dll, which the program does not import. */
+   without it (Windows 7 has no such event) stays silent. */
 static void SoundDone()
 {
-    if (!play_sound_tried) {
-        play_sound_tried = 1;
-        HMODULE winmm = LoadSystemLibrary(L"winmm.dll");
-        /* Through a plain function pointer, which converts to any other without a warning. */
-        typedef void (*AnyCall)();
-        if (winmm)
-            play_sound = (decltype(play_sound))(AnyCall)GetProcAddress(winmm, "PlaySoundW");
-    }
-    if (play_sound)
-        play_sound(L"Notification.Default", nullptr, SND_ALIAS | SND_ASYNC | SND_NODEFAULT | SND_SYSTEM_SESSION);
+    PlaySystemSound(L"Notification.Default", SND_ALIAS | SND_ASYNC | SND_NODEFAULT | SND_SYSTEM_SESSION);
 }
 
 /* A hotkey pressed: the menu item it stands for, carried out by the main window's

@@ -34,13 +34,14 @@ static LRESULT OnClockMoved(HWND window)
     return 1;
 }
 
-/* Stops the watch, lets go of the hotkeys, saves, removes the tray icon and ends the
-   message loop. The save looks at the file itself, so nothing is missed without the
-   watch. */
+/* Stops the watch, lets go of the hotkeys and the alerts' timer, saves, removes the
+   tray icon and ends the message loop. The save looks at the file itself, so nothing is
+   missed without the watch. */
 static LRESULT OnDestroy(HWND window)
 {
     StopWatch();
     LetGoOfHotkeys();
+    LetGoOfAlerts();
     if (session_ending)
         SaveSettings();
     else

@@ -120,15 +120,16 @@ int ArmDueCheck()
     return SetTimer(tray_icon.hWnd, DUE_TIMER, (UINT)seconds * 1000, CheckDue) != 0;
 }
 
-/* Shows the red lamp while a tracked craft is due, the green one otherwise. Beeps only
-   on the change from green to red; returns 1 when it did. Every change of the records
-   passes here, so the due check is re-armed for them too. */
+/* Shows the red lamp while a tracked craft is due, the green one otherwise. Beeps (or
+   plays the player's sound) only on the change from green to red; returns 1 when it
+   did. Every change of the records passes here, so the due check and the alerts'
+   schedule follow them too. */
 int RefreshTrayIcon()
 {
     int beeped = 0;
     if (AlertWanted()) {
         if (tray_icon.hIcon == TrayPicture(IDI_TRAY_NORMAL)) {
-            MessageBeep(MB_ICONASTERISK);
+            SoundAlert();
             beeped = 1;
         }
         tray_icon.hIcon = TrayPicture(IDI_TRAY_ALERT);
@@ -138,6 +139,7 @@ int RefreshTrayIcon()
     BuildTip();
     Shell_NotifyIconW(NIM_MODIFY, &tray_icon);
     ArmDueCheck();
+    FollowAlerts();
     return beeped;
 }
 
@@ -182,7 +184,8 @@ static int ShowNotice(int came_due)
 
 /* Timer 0, when a craft can have become due: offers the icon again while the shell has
    not taken it, then alerts once for each craft that has become due and names those
-   crafts in a notice. Then sleeps until the next craft can be due. */
+   crafts in a notice. Then sleeps until the next craft can be due; the alerts' schedule
+   looks at the new time too (after a resume or a clock set by hand). */
 void CALLBACK CheckDue(HWND, UINT, UINT_PTR, DWORD)
 {
     if (!tray_shown)
@@ -198,6 +201,7 @@ void CALLBACK CheckDue(HWND, UINT, UINT_PTR, DWORD)
     if (came_due)
         ShowNotice(came_due);
     ArmDueCheck();
+    FollowAlerts();
 }
 
 /* A failed-save message that names the settings folder. 0 when there is no usable
@@ -244,12 +248,14 @@ int SaveBeforeExit()
     return 1;
 }
 
-/* Records that a craft's bulk order was collected just now, and saves. */
+/* Records that a craft's bulk order was collected just now, and saves. The alert's
+   sound, if it still plays, has done its work. */
 int ReceiveOrder(int32_t id)
 {
     int k = CraftOfId(id);
     if (k < 0)
         return 0;
+    StopFileSound();
     OrderReceived(k);
     ScheduleNext(&crafts[k], (int32_t)time(nullptr));
     ShowStatusNextTimes();

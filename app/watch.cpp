@@ -194,6 +194,7 @@ static int LookAtRecordAndCopies()
         saved = SaveAndReport();
     FollowRecord();
     FollowHotkeys(watch_window);
+    FollowAlertSettings(watch_window);
     ReportCopiesWithOwnLines();
     if (StaleCopiesFound() != stale_followed) {
         stale_followed = StaleCopiesFound();

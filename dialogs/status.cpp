@@ -40,10 +40,12 @@ static void SetControlText(HWND dialog, int id, const char *text)
     SetWindowTextA(GetDlgItem(dialog, id), text);
 }
 
-/* Opens the status dialog, or brings the open one forward, wherever it lies buried.
-   Returns 1 once a dialog has run and ended, 0 otherwise. */
+/* Opens the status dialog, or brings the open one forward, wherever it lies buried; the
+   player has seen the alerts either way. Returns 1 once a dialog has run and ended, 0
+   otherwise. */
 int OpenStatusDialog(HWND owner)
 {
+    PlayerSawAlerts();
     if (status_open) {
         if (status_dialog)
             SetForegroundWindow(status_dialog);
@@ -56,6 +58,12 @@ int OpenStatusDialog(HWND owner)
        its close; without this no status dialog could be opened again. */
     status_open = 0;
     return ended == -1 ? 0 : 1;
+}
+
+/* Whether the dialog is open, or asked for and about to open. */
+int StatusDialogOpen()
+{
+    return status_open;
 }
 
 /* Ends the modal dialog. */

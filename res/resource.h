@@ -49,8 +49,8 @@
 #define IDI_TRAY_NORMAL         2102
 #define IDI_TRAY_ALERT          2103
 
-/* Texts of the tray: the tip's lines, the notices, the failed-save messages and the
-   hotkeys' messages */
+/* Texts of the tray: the tip's lines, the notices, the failed-save messages, the
+   hotkeys' messages, the alerts' messages and the notices ahead */
 #define IDS_TIP_SMITH           3001
 #define IDS_TIP_TAILOR          3002
 #define IDS_TIP_READY           3003
@@ -64,6 +64,16 @@
 #define IDS_HOTKEY_BAD          3031
 #define IDS_HOTKEY_TWICE        3032
 #define IDS_HOTKEY_TAKEN        3033
+#define IDS_ALERT_MINUTES       3041
+#define IDS_ALERT_FOLDER        3042
+#define IDS_ALERT_NO_FILE       3043
+#define IDS_SOUND_MISSING       3044
+#define IDS_SOUND_UNREADABLE    3045
+#define IDS_SOUND_NOT_WAVE      3046
+#define IDS_AHEAD_SMITH         3051
+#define IDS_AHEAD_SMITH_ONE     3052
+#define IDS_AHEAD_TAILOR        3053
+#define IDS_AHEAD_TAILOR_ONE    3054
 
 /* Tray callback message: the application-message base (WM_APP, 0x8000) plus 100 */
 #define WM_TRAYNOTIFY           32868

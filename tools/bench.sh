@@ -6,7 +6,8 @@
 #   BENCH_RUNS (10) starts timed per program; BENCH_IDLE_SECONDS (60) idle window;
 #   BENCH_BUSY_SECONDS (10) busy-folder window; BENCH_DIALOG_SECONDS (20) window with the
 #   status dialog open; BENCH_PREVIOUS the Quorvel.exe of another build (an older
-#   version, say), measured in turn with the others.
+#   version, say), measured in turn with the others; BENCH_INI a settings file that each
+#   Quorvel starts on in the running figures (one with an [ALERT] section, say).
 set -euo pipefail
 
 BUILD=$(cd "$1" && pwd)
@@ -56,6 +57,7 @@ declare -A idle busy dialog memory
 for i in "${!NAMES[@]}"; do
   name=${NAMES[$i]} class=${CLASSES[$i]}
   mkdir -p "$work/$name"
+  if [ "$class" = Quorvel ] && [ -n "${BENCH_INI:-}" ]; then cp "$BENCH_INI" "$work/$name/Quorvel.ini"; fi
   # Wine's loader keeps the process id it was started with, so $! is the program itself.
   (cd "$work/$name" && exec wine "${EXES[$i]}" >/dev/null 2>&1) &
   pid=$!

@@ -8,7 +8,8 @@
 # Writes to docs/images, at 96 DPI: tray-green.png, tray-tip.png and menu.png (the lamp
 # in the taskbar's notification area, its tip, its menu opened from the keyboard),
 # menu-hotkeys.png (the menu with hotkeys set for three of its items),
-# tray-notice.png (the notice of a craft that comes due), tray-red.png, status.png and
+# tray-notice.png (the notice of a craft that comes due), tray-ahead.png (the notice
+# ahead of one, with an [ALERT] section), tray-red.png, status.png and
 # about.png; in a high-contrast palette: status-contrast.png and menu-contrast.png; at
 # 144 DPI: tray-red-144.png, status-144.png and about-144.png. The same three at 120 and
 # 192 DPI go to BUILD_DIR/screenshots, to look at when a layout changes; DPIS lists the
@@ -325,6 +326,22 @@ SKILL=50.0
 NEXT=0
 "
 shoot_popup "$OUT/tray-notice.png" explorer.exe
+stop_quorvel
+
+# The notice ahead: AHEAD set, the blacksmith's order a little under five minutes away,
+# so that the notice shows at the start.
+start_quorvel "[SMITH]
+AVAILABLE=1
+SKILL=72.4
+NEXT=$(($(date +%s) + 5 * 60 - 10))
+[TAILOR]
+AVAILABLE=0
+SKILL=50.0
+NEXT=0
+[ALERT]
+AHEAD = 5
+"
+shoot_popup "$OUT/tray-ahead.png" explorer.exe
 stop_quorvel
 
 # The settings of the red-lamp pictures: the blacksmith counting down, the tailor due.
