@@ -121,7 +121,7 @@ TEST(TwoPcs, ACopyWithLinesOfItsOwnStaysAndIsNamedWhileOneThatAddsNothingGoesToT
     EXPECT_EQ(GetFileAttributesA((data + "\\Trash\\files\\" + nothing).c_str()) & FILE_ATTRIBUTE_HIDDEN,
               (DWORD)FILE_ATTRIBUTE_HIDDEN) << "in the bin, hidden as it was";
     EXPECT_EQ(ReadText(dir.File(own.c_str())), own_text);
-    EXPECT_EQ(named, Wide(own) + L" holds lines of its own. Copy them into Quorvel.ini by hand, then delete the copy.");
+    EXPECT_EQ(named, Wide(own) + L" holds lines of its own.\nCopy them into Quorvel.ini by hand, then delete the copy.");
     EXPECT_EQ(IniValue(ini, "HOTKEYS", "STATUS"), "<missing>") << "foreign lines are never merged";
     app.Post(WM_COMMAND, IDM_EXIT);
     EXPECT_EQ(app.WaitExit(), 0);
