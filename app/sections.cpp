@@ -32,8 +32,8 @@ int ReadRecordSection(const wchar_t *section, const wchar_t *const *keys, int co
 }
 
 /* Adds a line to a balloon's text (BALLOON_TEXT_SIZE characters), built from a format
-   of the resources and up to three texts, when it fits whole: the first line always
-   does. */
+   of the resources and up to three texts, when it fits whole. The first line is always
+   there, cut short if it must be (one naming a long path), so that no report is lost. */
 void AddBalloonLine(wchar_t *report, UINT format_id, const wchar_t *a, const wchar_t *b, const wchar_t *c)
 {
     wchar_t format[LINE_SIZE], line[LINE_SIZE];
@@ -41,9 +41,12 @@ void AddBalloonLine(wchar_t *report, UINT format_id, const wchar_t *a, const wch
         return;
     wsprintfW(line, format, a, b, c);
     size_t used = wcslen(report);
-    if (used + (used ? 1 : 0) + wcslen(line) >= BALLOON_TEXT_SIZE)
+    if (!used) {
+        lstrcpynW(report, line, BALLOON_TEXT_SIZE);
         return;
-    if (used)
-        wcscat(report, L"\n");
+    }
+    if (used + 1 + wcslen(line) >= BALLOON_TEXT_SIZE)
+        return;
+    wcscat(report, L"\n");
     wcscat(report, line);
 }

@@ -24,7 +24,7 @@
    is written over a moment after it was found. */
 enum {
     LOOK_DELAY_MS = 250, LOOK_TRIES = 20, LOOK_SLOW_MS = 3000, WAKE_PAUSE_MS = 250,
-    REWATCH_MS = 30000, REWRITE_DELAY_MS = 1000, BALLOON_FORMAT_SIZE = 256
+    REWATCH_MS = 30000, REWRITE_DELAY_MS = 1000
 };
 
 /* The current folder opened for its changes, the event of the read of them in flight,
@@ -168,12 +168,13 @@ static void CALLBACK LookAgain(HWND window, UINT, UINT_PTR, DWORD);
    over by hand. */
 static void ReportCopiesWithOwnLines()
 {
-    wchar_t name[MAX_PATH], format[BALLOON_FORMAT_SIZE], text[BALLOON_FORMAT_SIZE + MAX_PATH];
-    while (CopyToReport(name, MAX_PATH))
-        if (LoadStringW(app_instance, IDS_COPY_OWN_LINES, format, BALLOON_FORMAT_SIZE)) {
-            wsprintfW(text, format, name);
+    wchar_t name[MAX_PATH];
+    while (CopyToReport(name, MAX_PATH)) {
+        wchar_t text[BALLOON_TEXT_SIZE] = L"";
+        AddBalloonLine(text, IDS_COPY_OWN_LINES, name);
+        if (text[0])
             ShowBalloon(text);
-        }
+    }
 }
 
 /* Looks at the file and at the sync engine's conflict copies beside it, in one go, so
