@@ -32,11 +32,11 @@ static DWORD LinkCount(const wchar_t *path)
 }
 
 /* Whether the folder says there is no file of that name: a file it cannot tell about
-   (held, about to be deleted) may still be there. */
+   (held, about to be deleted, or in a folder that went away) may still be there. */
 static bool Gone(const wchar_t *path)
 {
-    return GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES
-        && (GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND);
+    FileStamp stamp;
+    return StampOf(path, &stamp) && !stamp.exists;
 }
 
 /* Settles a guard: where its file has another name (the copy in place, or in the bin)
